@@ -1,0 +1,32 @@
+// Opening files for raw-byte reading and writing with paths in the system's own form,
+// and the texts of the system's file errors.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace plovant {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const {
+        if (file) std::fclose(file);
+    }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens `path` with the fopen `mode` ("rb", "wb", "wbx", ...). Returns null and
+// leaves errno set on failure.
+FilePtr OpenBinaryFile(const std::filesystem::path& path, const char* mode);
+
+// The path as UTF-8 text, for messages.
+std::string PathText(const std::filesystem::path& path);
+
+// The system's text for an errno value, e.g. "Permission denied".
+std::string ErrnoText(int error_number);
+
+// The error number of Error for an errno value of a failed open or write.
+int ErrorNumberForErrno(int error_number);
+
+}  // namespace plovant
