@@ -1,0 +1,48 @@
+// The file dialog and message boxes of the viewer, shown with Qt's QFileDialog and
+// QMessageBox, modal to a parent window.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/dialogs.h"
+
+class QWidget;
+
+namespace plovant {
+
+class QtDialogs final : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+
+    std::optional<std::string> ShowOpen(const std::string& filter,
+                                        const std::string& file_name) override;
+    std::optional<std::string> ShowSave(const std::string& filter,
+                                        const std::string& file_name) override;
+    void ShowMessage(const std::string& title, const std::string& text,
+                     MessageIcon icon) override;
+
+private:
+    std::optional<std::string> ShowFileDialog(bool save, const std::string& filter,
+                                              const std::string& file_name);
+    QWidget* parent_;
+};
+
+// Turns a filter of "|"-separated description and pattern pairs
+// ("Ragnarok Model files (*.rsm)|*.rsm") into Qt's form, one "Description (patterns)"
+// per pair joined by ";;". A description that already ends in its patterns in
+// brackets is kept as it is; otherwise the patterns are added in brackets. Patterns
+// separated by ";" become separated by blanks.
+std::string QtFilterFromPipes(std::string_view filter);
+
+// Where a file dialog starts for a file name such as "C:\Data\*.rsm" or
+// "/home/a/x.rsm": the folder part (with native separators) and the name part. A
+// name part holding a wildcard is a pattern, not a file to preselect.
+struct DialogStart {
+    std::string folder;
+    std::string name;
+    bool name_is_pattern = false;
+};
+DialogStart SplitDialogFileName(std::string_view file_name);
+
+}  // namespace plovant
