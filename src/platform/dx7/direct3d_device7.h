@@ -144,6 +144,7 @@ private:
     D3DMATRIX world_, view_, projection_;
     D3DMATRIX combined_;
     bool combined_dirty_ = true;
+    bool color_op_valid_ = true;
 
     raster::State state_;                  // translated states, texture pointer set per draw
     std::vector<raster::Vertex> clip_vertices_;  // reused between draws

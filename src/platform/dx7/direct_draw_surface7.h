@@ -46,8 +46,8 @@ public:
     void GetColorKey(uint32_t flags, DDCOLORKEY& key) const;
 
     // Copies `src_rect` of `source` onto `dest_rect` of this surface, stretching when the
-    // sizes differ (nearest pixel) and converting pixel formats (channels widened by
-    // repeating their high bits, narrowed by truncation). Flags: DDBLT_WAIT, DDBLT_ASYNC,
+    // sizes differ (nearest pixel) and converting pixel formats (channels widened to 8 bits
+    // with all ones giving 255, narrowed by truncation). Flags: DDBLT_WAIT, DDBLT_ASYNC,
     // DDBLT_DONOTWAIT (ignored) and DDBLT_KEYSRC (skip the source's keyed pixels).
     // The source rectangle must lie inside the source and be non-empty
     // (DDERR_INVALIDRECT).
@@ -83,8 +83,8 @@ public:
     // Raw pixel value at (x, y) (16 or 32 bits as stored). Outside: DDERR_INVALIDRECT.
     uint32_t GetPixel(int x, int y) const;
     void SetPixel(int x, int y, uint32_t raw);
-    // The pixel at (x, y) as 0xAARRGGBB (channels widened by repeating their high bits;
-    // alpha 0xFF in formats without alpha; a depth value d gives 0xFF000000 | d).
+    // The pixel at (x, y) as 0xAARRGGBB (channels widened to 8 bits, all ones giving 255;
+    // alpha 0xFF in formats without alpha; a depth value as grey, its high byte).
     uint32_t GetPixelARGB(int x, int y) const;
 
     // The colour surface as an image: Format_RGB32 for formats without alpha,
@@ -102,8 +102,9 @@ public:
     raster::Target RasterTarget();
 
 private:
-    void CheckDestRect(const RECT& rect) const;
+    void CheckDestRect(const RECT& rect, const char* operation) const;
     void BltToWindow(const RECT& dest_rect, const DirectDrawSurface7& source, const RECT& src_rect);
+    bool IsKeyed(uint32_t raw, uint32_t significant) const;
 
     DDSURFACEDESC2 desc_;
     bool has_src_key_ = false;
@@ -115,7 +116,8 @@ private:
     mutable std::vector<uint32_t> texels_;
     mutable raster::Texture texture_;
     mutable uint64_t texels_version_ = 0;
-    QImage present_buffer_;  // reused picture for blits onto a window
+    QImage present_buffer_;    // reused picture for blits onto a window
+    std::vector<int> x_map_;   // reused source column of each destination column
 };
 
 }  // namespace plovant::dx7
