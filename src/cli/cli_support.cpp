@@ -1,0 +1,64 @@
+#include "cli/cli_support.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "cli/command.h"
+#include "model/binary_file.h"
+
+namespace plovant::cli {
+
+void PrintError(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", kProgramName, message.c_str());
+}
+
+int UsageError(const std::string& command, const std::string& message) {
+    PrintError(message);
+    std::fprintf(stderr, "Try '%s %s --help'.\n", kProgramName, command.c_str());
+    return kExitUsage;
+}
+
+bool WantsHelp(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") return true;
+    }
+    return false;
+}
+
+void WriteOut(std::string_view text) {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+bool IsModelName(const std::string& path) {
+    const std::string name = PathText(std::filesystem::u8path(path).filename());
+    if (name.size() < 3) return false;
+    std::string last = name.substr(name.size() - 3);
+    for (char& c : last) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return last == "rsm";
+}
+
+float OpenModel(const std::string& path, RsmModel& model) {
+    if (!IsModelName(path)) {
+        throw Error(kErrInvalidFormat,
+                    path + ": not a model file (the name does not end in \"rsm\")");
+    }
+    RsmModel loaded;
+    LoadRsm(std::filesystem::u8path(path), loaded);
+    const float extent = CenterRootMesh(loaded);
+    model = std::move(loaded);
+    return extent;
+}
+
+}  // namespace plovant::cli
