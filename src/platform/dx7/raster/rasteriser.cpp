@@ -1,0 +1,297 @@
+// DrawTriangleList: the per-draw set-up, the per-triangle path (trivial accept or
+// reject, clipping, divide by w, culling, choice of routine) and the fill modes.
+#include "platform/dx7/raster/rasteriser.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "platform/dx7/raster/clipping.h"
+#include "platform/dx7/raster/raster_internal.h"
+#include "platform/dx7/raster/routines.h"
+
+namespace plovant::raster {
+namespace detail {
+namespace {
+
+// Screen coordinates stay within this many pixels of the viewport's centre; the guard
+// band is sized per draw so that they do.
+constexpr float kGuardPixels = 8192.0f;
+// Twice the screen area below which a triangle is taken as degenerate (no pixel is
+// drawn for it; its gradients would not be finite).
+constexpr float kMinArea2 = 1e-20f;
+
+bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+float FiniteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
+
+// Fills the context from the state and the target; false when nothing can be drawn.
+bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
+    if (target.color == nullptr || target.width <= 0 || target.height <= 0) return false;
+    const Viewport& vp = state.viewport;
+    if (vp.width <= 0 || vp.height <= 0) return false;
+
+    // Pixels: viewport ∩ target (64-bit sums: the viewport is not trusted).
+    auto clamp = [](int64_t v, int64_t lo, int64_t hi) { return v < lo ? lo : (v > hi ? hi : v); };
+    ctx.clip_x0 = static_cast<int>(clamp(vp.x, 0, target.width));
+    ctx.clip_y0 = static_cast<int>(clamp(vp.y, 0, target.height));
+    ctx.clip_x1 = static_cast<int>(clamp(int64_t{vp.x} + vp.width, 0, target.width));
+    ctx.clip_y1 = static_cast<int>(clamp(int64_t{vp.y} + vp.height, 0, target.height));
+    if (ctx.clip_x0 >= ctx.clip_x1 || ctx.clip_y0 >= ctx.clip_y1) return false;
+
+    ctx.scale_x = 0.5f * static_cast<float>(vp.width);
+    ctx.scale_y = 0.5f * static_cast<float>(vp.height);
+    ctx.centre_x = static_cast<float>(vp.x) + ctx.scale_x;
+    ctx.centre_y = static_cast<float>(vp.y) + ctx.scale_y;
+    const float larger = ctx.scale_x > ctx.scale_y ? ctx.scale_x : ctx.scale_y;
+    ctx.guard = kGuardPixels / larger > 1.0f ? kGuardPixels / larger : 1.0f;
+
+    float min_z = FiniteOr(vp.min_z, 0.0f);
+    float max_z = FiniteOr(vp.max_z, 1.0f);
+    min_z = min_z < 0.0f ? 0.0f : (min_z > 1.0f ? 1.0f : min_z);
+    max_z = max_z < 0.0f ? 0.0f : (max_z > 1.0f ? 1.0f : max_z);
+    // Depth = min_z + z/w · (max_z − min_z) in buffer units, +0.5 so truncation rounds.
+    ctx.z_scale = (max_z - min_z) * kDepthUnits;
+    ctx.z_offset = min_z * kDepthUnits + 0.5f;
+
+    ctx.color = target.color;
+    ctx.color_pitch = target.color_pitch;
+
+    RoutineChoice choice;
+    const bool depth_on = state.z_enable && target.depth != nullptr;
+    if (depth_on) {
+        ctx.depth = target.depth;
+        ctx.depth_pitch = target.depth_pitch;
+        constexpr uint32_t kLess = 1, kEqual = 2, kGreater = 4;
+        switch (state.z_func) {
+            case CompareFunc::Never: return false;
+            case CompareFunc::Less: ctx.depth_pass_mask = kLess; break;
+            case CompareFunc::Equal: ctx.depth_pass_mask = kEqual; break;
+            case CompareFunc::LessEqual: ctx.depth_pass_mask = kLess | kEqual; break;
+            case CompareFunc::Greater: ctx.depth_pass_mask = kGreater; break;
+            case CompareFunc::NotEqual: ctx.depth_pass_mask = kLess | kGreater; break;
+            case CompareFunc::GreaterEqual: ctx.depth_pass_mask = kGreater | kEqual; break;
+            case CompareFunc::Always: ctx.depth_pass_mask = kLess | kEqual | kGreater; break;
+        }
+        choice.depth_write = state.z_write;
+        if (state.z_func == CompareFunc::LessEqual) {
+            choice.depth = DepthMode::LessEqual;
+        } else if (state.z_func == CompareFunc::Always && !state.z_write) {
+            choice.depth = DepthMode::Off;  // nothing to test, nothing to write
+        } else {
+            choice.depth = DepthMode::Masked;
+        }
+    }
+
+    const Texture* tex = state.texture;
+    ctx.textured = state.color_op != ColorOp::Diffuse && tex != nullptr && tex->texels != nullptr &&
+                   tex->width > 0 && tex->height > 0 && tex->pitch >= tex->width;
+    ctx.uses_diffuse = !ctx.textured || state.color_op == ColorOp::Modulate;
+    if (ctx.textured) {
+        TextureInfo& info = ctx.texture;
+        info.texels = tex->texels;
+        info.width = tex->width;
+        info.height = tex->height;
+        info.pitch = tex->pitch;
+        info.width_mask = tex->width - 1;
+        info.height_mask = tex->height - 1;
+        info.wrap_u = state.address_u == Address::Wrap;
+        info.wrap_v = state.address_v == Address::Wrap;
+        ctx.u_scale = static_cast<float>(tex->width) * kTexelScale;
+        ctx.v_scale = static_cast<float>(tex->height) * kTexelScale;
+        ctx.mag_filter = state.mag_filter == Filter::Linear ? 1 : 0;
+        ctx.min_filter = state.min_filter == Filter::Linear ? 1 : 0;
+        ctx.choose_filter = ctx.mag_filter != ctx.min_filter;
+        choice.textured = true;
+        choice.modulate = state.color_op == ColorOp::Modulate;
+        choice.pow2_wrap = info.wrap_u && info.wrap_v && IsPowerOfTwo(info.width) &&
+                           IsPowerOfTwo(info.height);
+        choice.color_key = state.color_key;
+    }
+    ctx.cull = state.cull;
+    ctx.fill = state.fill;
+    SelectRoutines(choice, ctx);
+    return true;
+}
+
+// Divide by w and viewport mapping. The vertex has passed the w and guard-band tests.
+inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s) {
+    const float rw = 1.0f / v.w;
+    s.x = ctx.centre_x + (v.x * rw) * ctx.scale_x;
+    s.y = ctx.centre_y - (v.y * rw) * ctx.scale_y;
+    s.z = ctx.z_offset + (v.z * rw) * ctx.z_scale;
+    s.rw = rw;
+    s.us = v.u * ctx.u_scale;
+    s.vs = v.v * ctx.v_scale;
+    s.uw = s.us * rw;
+    s.vw = s.vs * rw;
+    s.b = v.b * 255.0f + 0.5f;
+    s.g = v.g * 255.0f + 0.5f;
+    s.r = v.r * 255.0f + 0.5f;
+}
+
+inline float Area2(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
+    return (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+}
+
+// With y pointing down, a positive Area2 means the vertices run clockwise on screen.
+inline bool Culled(CullMode cull, float area2) {
+    switch (cull) {
+        case CullMode::None: return false;
+        case CullMode::Clockwise: return area2 > 0.0f;
+        case CullMode::CounterClockwise: return area2 < 0.0f;
+    }
+    return false;
+}
+
+inline uint32_t Channel(float c) {
+    c = c * 255.0f + 0.5f;
+    c = c < 255.0f ? c : 255.0f;  // NaN → 255
+    c = c > 0.0f ? c : 0.0f;
+    return static_cast<uint32_t>(c);
+}
+
+// Flat when the three diffuse colours are equal (alpha is not drawn), with the flat
+// values filled into `info`.
+inline int ChooseColorVariant(const DrawContext& ctx, const Vertex& a, const Vertex& b,
+                              const Vertex& c, TriangleInfo& info) {
+    if (!ctx.uses_diffuse) return kColorWhite;
+    if (a.r != b.r || a.r != c.r || a.g != b.g || a.g != c.g || a.b != b.b || a.b != c.b) {
+        return kColorGouraud;
+    }
+    const uint32_t r = Channel(a.r), g = Channel(a.g), bl = Channel(a.b);
+    if (ctx.textured && r == 255 && g == 255 && bl == 255) return kColorWhite;
+    info.flat_color = 0xFF000000u | (r << 16) | (g << 8) | bl;
+    return kColorFlat;
+}
+
+// Twice the area a triangle covers in the texture, in texels².
+inline float TexelArea2(const DrawContext& ctx, const Vertex& a, const Vertex& b,
+                        const Vertex& c) {
+    const float area = (b.u - a.u) * (c.v - a.v) - (c.u - a.u) * (b.v - a.v);
+    return std::fabs(area) * static_cast<float>(ctx.texture.width) *
+           static_cast<float>(ctx.texture.height);
+}
+
+// The filter for a triangle: minification when it covers more texels than pixels. The
+// choice is made per triangle, from its average texel-to-pixel ratio.
+inline int ChooseFilter(const DrawContext& ctx, float texel_area2, float pixel_area2) {
+    return texel_area2 > std::fabs(pixel_area2) ? ctx.min_filter : ctx.mag_filter;
+}
+
+// A triangle wholly inside the clip volume.
+void DrawUnclipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const Vertex& c) {
+    ScreenVertex s[3];
+    Project(ctx, a, s[0]);
+    Project(ctx, b, s[1]);
+    Project(ctx, c, s[2]);
+    const float area2 = Area2(s[0], s[1], s[2]);
+    if (Culled(ctx.cull, area2)) return;
+    TriangleInfo info;
+    const int variant = ChooseColorVariant(ctx, a, b, c, info);
+    const int filter =
+        ctx.choose_filter ? ChooseFilter(ctx, TexelArea2(ctx, a, b, c), area2) : ctx.mag_filter;
+    switch (ctx.fill) {
+        case FillMode::Solid:
+            if (std::fabs(area2) > kMinArea2) {
+                ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info, area2);
+            }
+            break;
+        case FillMode::Wireframe: {
+            const LineFn line = ctx.line_fns[variant][filter];
+            line(ctx, s[0], s[1], info);
+            line(ctx, s[1], s[2], info);
+            line(ctx, s[2], s[0], info);
+            break;
+        }
+        case FillMode::Point: {
+            const LineFn line = ctx.line_fns[variant][filter];
+            for (const ScreenVertex& v : s) line(ctx, v, v, info);
+            break;
+        }
+    }
+}
+
+// A triangle that crosses a clip plane: clipped to a convex polygon, drawn as a fan.
+void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const Vertex& c,
+                 uint32_t planes) {
+    if (!PositionIsSane(a) || !PositionIsSane(b) || !PositionIsSane(c)) return;
+    ClipPolygon poly;
+    ClipTriangle(a, b, c, planes, ctx.guard, poly);
+    const int n = poly.count;
+    if (n < 3) return;
+
+    ScreenVertex s[kMaxClipVertices];
+    for (int i = 0; i < n; ++i) Project(ctx, poly.vertices[i], s[i]);
+    // The polygon's orientation, from its whole area: one cull decision for it all.
+    float fan_area2[kMaxClipVertices];
+    float area2 = 0.0f;
+    for (int i = 1; i + 1 < n; ++i) {
+        fan_area2[i] = Area2(s[0], s[i], s[i + 1]);
+        area2 += fan_area2[i];
+    }
+    if (Culled(ctx.cull, area2)) return;
+
+    TriangleInfo info;
+    const int variant = ChooseColorVariant(ctx, a, b, c, info);
+    int filter = ctx.mag_filter;
+    if (ctx.choose_filter) {
+        float texel_area2 = 0.0f;
+        for (int i = 1; i + 1 < n; ++i) {
+            texel_area2 += TexelArea2(ctx, poly.vertices[0], poly.vertices[i], poly.vertices[i + 1]);
+        }
+        filter = ChooseFilter(ctx, texel_area2, area2);
+    }
+    switch (ctx.fill) {
+        case FillMode::Solid: {
+            const TriangleFn fn = ctx.triangle_fns[variant][filter];
+            for (int i = 1; i + 1 < n; ++i) {
+                // A fan triangle turned the other way is a rounding sliver: skip it.
+                const float f = fan_area2[i];
+                if ((area2 > 0.0f) != (f > 0.0f) || std::fabs(f) <= kMinArea2) continue;
+                fn(ctx, s[0], s[i], s[i + 1], info, f);
+            }
+            break;
+        }
+        case FillMode::Wireframe: {
+            const LineFn line = ctx.line_fns[variant][filter];
+            for (int i = 0; i < n; ++i) {
+                if (poly.edge_original[i]) line(ctx, s[i], s[i + 1 == n ? 0 : i + 1], info);
+            }
+            break;
+        }
+        case FillMode::Point: {
+            const LineFn line = ctx.line_fns[variant][filter];
+            for (int i = 0; i < n; ++i) {
+                if (poly.vertex_original[i]) line(ctx, s[i], s[i], info);
+            }
+            break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace detail
+
+void DrawTriangleList(const State& state, const Target& target, const Vertex* vertices,
+                      size_t count) {
+    using namespace detail;
+    if (vertices == nullptr || count < 3) return;
+    DrawContext ctx;
+    if (!BuildContext(state, target, ctx)) return;
+    const float guard = ctx.guard;
+    const Vertex* end = vertices + (count / 3) * 3;
+    for (const Vertex* v = vertices; v != end; v += 3) {
+        const uint32_t c0 = Outcode(v[0], guard);
+        const uint32_t c1 = Outcode(v[1], guard);
+        const uint32_t c2 = Outcode(v[2], guard);
+        if (c0 & c1 & c2) continue;  // wholly outside one plane
+        const uint32_t any = c0 | c1 | c2;
+        if ((any & (kClipPlaneBits | kOutHuge)) == 0) {
+            DrawUnclipped(ctx, v[0], v[1], v[2]);
+        } else {
+            DrawClipped(ctx, v[0], v[1], v[2], any & kClipPlaneBits);
+        }
+    }
+}
+
+}  // namespace plovant::raster
