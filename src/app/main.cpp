@@ -1,0 +1,27 @@
+// The viewer: creates the application and shows the main window, which is the program.
+#include <QApplication>
+#include <QIcon>
+
+#include "app/main_window.h"
+#include "ui/qt_dialogs.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(plovant::kProgramTitle);
+    QApplication::setApplicationDisplayName(plovant::kProgramTitle);
+
+    std::unique_ptr<plovant::MainWindow> window;
+    try {
+        window = std::make_unique<plovant::MainWindow>();
+    } catch (const plovant::Error& error) {
+        // The graphics device could not be set up: say why, then end. The colour-depth
+        // refusal is a plain notice without an icon.
+        const plovant::MessageIcon icon = error.number() == plovant::kErrColorDepth
+                                              ? plovant::MessageIcon::None
+                                              : plovant::MessageIcon::Critical;
+        plovant::QtDialogs(nullptr).ShowMessage(plovant::kProgramTitle, error.description(), icon);
+        return 1;
+    }
+    window->show();
+    return app.exec();
+}
