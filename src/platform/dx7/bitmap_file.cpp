@@ -1,6 +1,7 @@
 #include "platform/dx7/bitmap_file.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,48 @@
 
 namespace plovant::dx7 {
 
+namespace {
+
+uint32_t Le(const QByteArray& bytes, qsizetype at, int size) {
+    uint32_t v = 0;
+    for (int i = size - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(bytes[at + i]);
+    return v;
+}
+
+// QImage fills in what it can of an uncompressed bitmap whose pixel data is cut short.
+// Such a file is refused instead: its rows must all be there. Returns false (with
+// `reason`) for a file whose headers promise more pixel data than the file holds.
+bool UncompressedDataComplete(const QByteArray& bytes, std::string& reason) {
+    constexpr qsizetype kFileHeader = 14;
+    if (bytes.size() < kFileHeader + 16) return true;  // the reader refuses it itself
+    const uint32_t offset = Le(bytes, 10, 4);
+    const uint32_t header_size = Le(bytes, kFileHeader, 4);
+    int64_t width = 0, height = 0, bits = 0, compression = 0;
+    if (header_size == 12) {
+        width = static_cast<int16_t>(Le(bytes, 18, 2));
+        height = static_cast<int16_t>(Le(bytes, 20, 2));
+        bits = Le(bytes, 24, 2);
+    } else if (header_size >= 40 && bytes.size() >= kFileHeader + 20) {
+        width = static_cast<int32_t>(Le(bytes, 18, 4));
+        height = static_cast<int32_t>(Le(bytes, 22, 4));
+        bits = Le(bytes, 28, 2);
+        compression = Le(bytes, 30, 4);
+    } else {
+        return true;
+    }
+    if (compression != 0 && compression != 3) return true;  // run-length data ends itself
+    if (width <= 0 || bits <= 0 || bits > 32) return true;
+    const int64_t stride = (width * bits + 31) / 32 * 4;
+    const int64_t rows = height < 0 ? -height : height;
+    if (int64_t{offset} + stride * rows > bytes.size()) {
+        reason = "its pixel data is cut short";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 QImage DecodeBitmap(const QByteArray& bytes, std::string& reason) {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -22,17 +65,16 @@ QImage DecodeBitmap(const QByteArray& bytes, std::string& reason) {
         reason = "it cannot be read";
         return {};
     }
+    if (!UncompressedDataComplete(bytes, reason)) return {};
     QImageReader reader(&buffer, "bmp");
     reader.setAutoDetectImageFormat(false);  // Windows bitmaps only, whatever the bytes
     reader.setDecideFormatFromContent(false);
+    // The size from the headers (a top-down bitmap may report a negative height).
     const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty()) {
-        reason = "it is not a Windows bitmap";
-        return {};
-    }
-    if (size.width() > kMaxBitmapSide || size.height() > kMaxBitmapSide) {
-        reason = "its size " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
-                 " is too large";
+    if (std::abs(static_cast<int64_t>(size.width())) > kMaxBitmapSide ||
+        std::abs(static_cast<int64_t>(size.height())) > kMaxBitmapSide) {
+        reason = "its size " + std::to_string(size.width()) + " x " +
+                 std::to_string(std::abs(size.height())) + " is too large";
         return {};
     }
     QImage image;
