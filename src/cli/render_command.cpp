@@ -1,0 +1,249 @@
+// plovant-cli render FILE -o OUT.png: opens a model as the viewer does, runs the frame loop
+// for a number of frames in an off-screen window and writes the last frame as PNG.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include <QImage>
+#include <QString>
+
+#include "app/settings.h"
+#include "cli/cli_support.h"
+#include "cli/command.h"
+#include "model/binary_file.h"
+#include "platform/executable_folder.h"
+#include "platform/platform_window.h"
+#include "render/model_view.h"
+#include "render/render_scene.h"
+
+namespace plovant::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kHelp =
+    "Usage: plovant-cli render FILE -o OUT.png [OPTIONS]\n"
+    "\n"
+    "Opens the model FILE as the viewer does (reads it, centres its first mesh, puts the\n"
+    "camera in front of it, loads its textures from the data folder with the stand-by\n"
+    "bitmap for missing ones), runs the frame loop for a number of frames and writes the\n"
+    "last frame's picture as a PNG file.\n"
+    "\n"
+    "  -o OUT.png      the picture to write (replaced only when it is complete)\n"
+    "  --frames N      frames to run, N >= 1 (default 1); the model turns a little each frame\n"
+    "  --size WxH      picture size in pixels (default 427x389, the viewer's)\n"
+    "  --data DIR      the game's data folder, whose texture subfolder holds the bitmaps\n"
+    "                  (default: the folder in dovekit.ini beside the program)\n"
+    "  --wireframe     draw the edges of the faces only\n"
+    "  --no-smooth     nearest-texel texture magnification\n"
+    "  --untextured    draw the faces without textures\n"
+    "  --tilt DEG      the model's tilt about X in degrees (default 120)\n"
+    "  --yaw DEG       turn the camera to the side (default 0)\n"
+    "  --pitch DEG     tilt the camera up or down (default 0)\n"
+    "  --distance D    the camera's distance in front of the model (default 1.5 times the\n"
+    "                  largest side of its first mesh)\n";
+
+constexpr int kDefaultWidth = 427, kDefaultHeight = 389;
+constexpr int kMaxSide = 16384;
+constexpr long kMaxFrames = 1000000;
+
+struct Options {
+    std::string input;
+    std::string output;
+    long frames = 1;
+    int width = kDefaultWidth, height = kDefaultHeight;
+    std::optional<std::string> data;
+    bool wireframe = false;
+    bool smooth = true;
+    bool textured = true;
+    float tilt = kStartTilt;
+    double yaw = 0, pitch = 0;
+    std::optional<float> distance;
+};
+
+template <typename T>
+bool ParseNumber(const std::string& text, T& value) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end) return false;
+    if constexpr (std::is_floating_point_v<T>) return std::isfinite(value);
+    return true;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    return ParseNumber(text.substr(0, x), width) && ParseNumber(text.substr(x + 1), height) &&
+           width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
+}
+
+// Parses the arguments; returns an exit code when the command must stop.
+int Parse(const std::vector<std::string>& args, Options& options) {
+    std::vector<std::string> inputs;
+    bool only_files = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (only_files || a.empty() || a[0] != '-') {
+            inputs.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            only_files = true;
+            continue;
+        }
+        if (a == "--wireframe") {
+            options.wireframe = true;
+            continue;
+        }
+        if (a == "--no-smooth") {
+            options.smooth = false;
+            continue;
+        }
+        if (a == "--untextured") {
+            options.textured = false;
+            continue;
+        }
+        const bool takes_value = a == "-o" || a == "--frames" || a == "--size" || a == "--data" ||
+                                 a == "--tilt" || a == "--yaw" || a == "--pitch" ||
+                                 a == "--distance";
+        if (!takes_value) return UsageError("render", "unknown option " + a);
+        if (i + 1 == args.size()) return UsageError("render", a + " needs a value");
+        const std::string& v = args[++i];
+        const auto bad = [&](const std::string& what) {
+            return UsageError("render", a + " " + v + ": " + what);
+        };
+        if (a == "-o") {
+            if (v.empty()) return bad("needs a file name");
+            options.output = v;
+        } else if (a == "--frames") {
+            if (!ParseNumber(v, options.frames) || options.frames < 1 ||
+                options.frames > kMaxFrames) {
+                return bad("not a frame count from 1 to " + std::to_string(kMaxFrames));
+            }
+        } else if (a == "--size") {
+            if (!ParseSize(v, options.width, options.height)) {
+                return bad("not a size WxH with sides from 1 to " + std::to_string(kMaxSide));
+            }
+        } else if (a == "--data") {
+            options.data = v;
+        } else if (a == "--tilt") {
+            if (!ParseNumber(v, options.tilt)) return bad("not a number of degrees");
+        } else if (a == "--yaw") {
+            if (!ParseNumber(v, options.yaw)) return bad("not a number of degrees");
+        } else if (a == "--pitch") {
+            if (!ParseNumber(v, options.pitch)) return bad("not a number of degrees");
+        } else if (a == "--distance") {
+            float d = 0;
+            if (!ParseNumber(v, d)) return bad("not a number");
+            options.distance = d;
+        }
+    }
+    if (inputs.empty()) return UsageError("render", "render needs one FILE");
+    if (inputs.size() > 1) return UsageError("render", "render takes one FILE");
+    if (options.output.empty()) return UsageError("render", "render needs -o OUT.png");
+    options.input = inputs[0];
+    return -1;
+}
+
+// The data folder of the settings file beside the program, without creating the file
+// when it is missing (the viewer creates it; a rendering tool should leave no trace).
+std::string DataPathFromSettings() {
+    Settings settings;
+    const std::string file = SettingsFilePath(ExecutableFolder());
+    std::error_code error;
+    const fs::path path = fs::u8path(file);
+    if (fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error) {
+        LoadSettings(settings, file);
+    }
+    return settings.DataPath;
+}
+
+// Writes `picture` as PNG to a temporary file beside `output`, which then takes the
+// output's place: the output is never left half-written.
+void WritePng(const QImage& picture, const std::string& output) {
+    const fs::path out = fs::u8path(output);
+    const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
+    const fs::path temp =
+        folder / fs::u8path("." + PathText(out.filename()) + ".part");
+    const QString temp_name = QString::fromStdString(PathText(temp));
+    if (!picture.save(temp_name, "PNG")) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw Error(kErrPathFileAccess, output + ": cannot write the picture (the folder does "
+                                                 "not exist or is not writable)");
+    }
+    std::error_code error;
+    fs::rename(temp, out, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw Error(kErrPathFileAccess, output + ": cannot write the picture: " + error.message());
+    }
+}
+
+int RunRender(const std::vector<std::string>& args) {
+    if (WantsHelp(args)) {
+        std::fputs(kHelp, stdout);
+        return kExitSuccess;
+    }
+    Options options;
+    if (const int stop = Parse(args, options); stop >= 0) return stop;
+
+    try {
+        if (!IsModelName(options.input)) {
+            throw Error(kErrInvalidFormat,
+                        options.input + ": not a model file (the name does not end in \"rsm\")");
+        }
+        // Read first: a bad model fails before any device work.
+        OpenedModel opened = ReadViewModel(fs::u8path(options.input));
+        Settings settings;
+        settings.DataPath = options.data ? *options.data : DataPathFromSettings();
+        settings.Wireframe = options.wireframe;
+        settings.Smooth = options.smooth;
+        settings.Textured = options.textured;
+
+        const QRect area(0, 0, options.width, options.height);
+        OffscreenWindow window(area);
+        DeviceState device;
+        InitDirect3D(device, &window);
+
+        CameraState camera;
+        camera.ModelTilt = options.tilt;
+        ResetViewCamera(camera, opened.extent);
+        if (options.distance) {
+            camera.CameraPos.z = -*options.distance;
+            camera.DragCameraPos.z = camera.CameraPos.z;
+        }
+        camera.CameraYaw = options.yaw;
+        camera.CameraPitch = options.pitch;
+
+        std::vector<dx7::SurfacePtr> textures =
+            LoadViewTextures(device, opened.model, settings.DataPath);
+
+        float spin = 0;
+        DrawBuffers buffers;
+        const FrameHooks hooks{&window, {}, &buffers};
+        try {
+            for (long frame = 0; frame < options.frames; ++frame) {
+                RunFrameStep(spin, camera, device, opened.model, textures, settings, hooks);
+            }
+        } catch (const Error& e) {
+            throw Error(e.number(), options.input + ": cannot draw a frame: " + e.description());
+        }
+        WritePng(window.Picture(), options.output);
+        ShutdownDirect3D(device, textures);
+    } catch (const Error& e) {
+        PrintError(e.description());
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+const CommandRegistration kRegistered{"render", "draw a model as the viewer does and save a PNG",
+                                      &RunRender};
+
+}  // namespace
+}  // namespace plovant::cli
