@@ -166,6 +166,9 @@ void SettingsDialog::showEvent(QShowEvent* event) {
         loaded_ = true;
         Form_Load();
     }
+    // Becoming visible is where the dialog is activated, also where the window system
+    // activates it late or not at all: the boxes show the switches from the start.
+    Form_Activate();
     QDialog::showEvent(event);
 }
 

@@ -76,13 +76,16 @@ void TexturesWindow::TextureRefresh() {
         }
     }
     if (cboTex_->count() > 0) {
-        cboTex_->setCurrentIndex(0);  // raises cboTex_Click, which repaints the picture
+        cboTex_->setCurrentIndex(0);  // raises cboTex_Click, which draws the picture
     }
     Picture1_Paint();
-    Picture1_->update();
 }
 
-void TexturesWindow::cboTex_Click() { Picture1_->repaint(); }
+void TexturesWindow::cboTex_Click() {
+    // The picture is drawn now, whether or not the window system has asked for a paint
+    // yet; the blit shows it.
+    Picture1_Paint();
+}
 
 void TexturesWindow::Picture1_Paint() {
     const int i = cboTex_->currentIndex();
@@ -92,6 +95,7 @@ void TexturesWindow::Picture1_Paint() {
         // Nothing selected (an empty list, or a window created again before the next
         // open): an empty picture.
         Picture1_->ClearPicture(palette().color(QPalette::Window));
+        Picture1_->update();
         return;
     }
     const dx7::SurfacePtr& texture = texture_surfaces_[i];
@@ -103,6 +107,7 @@ void TexturesWindow::Picture1_Paint() {
     } catch (const Error&) {
         // A picture that cannot be drawn stays empty; the list and the viewer go on.
         Picture1_->ClearPicture(palette().color(QPalette::Window));
+        Picture1_->update();
     }
 }
 
