@@ -32,18 +32,18 @@ constexpr char kObjectName[] = "Rar01";  // written with its NUL
 
 class ChunkFile {
 public:
-    ChunkFile(std::FILE* file, const std::string& name) : file_(file), name_(name) {
-        buffer_.reserve(kBufferSize);
-    }
+    ChunkFile(std::FILE* file, const std::string& name)
+        : file_(file), name_(name), buffer_(kBufferSize) {}
 
-    uint64_t offset() const { return buffer_start_ + buffer_.size(); }
+    uint64_t offset() const { return buffer_start_ + used_; }
 
     void bytes(const void* data, std::size_t count) {
         const auto* p = static_cast<const uint8_t*>(data);
         while (count != 0) {
-            if (buffer_.size() == kBufferSize) flush();
-            const std::size_t part = std::min(count, kBufferSize - buffer_.size());
-            buffer_.insert(buffer_.end(), p, p + part);
+            if (used_ == kBufferSize) flush();
+            const std::size_t part = std::min(count, kBufferSize - used_);
+            std::memcpy(buffer_.data() + used_, p, part);
+            used_ += part;
             p += part;
             count -= part;
         }
@@ -103,10 +103,10 @@ public:
 
 private:
     void flush() {
-        if (buffer_.empty()) return;
-        if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) failWrite();
-        buffer_start_ += buffer_.size();
-        buffer_.clear();
+        if (used_ == 0) return;
+        if (std::fwrite(buffer_.data(), 1, used_, file_) != used_) failWrite();
+        buffer_start_ += used_;
+        used_ = 0;
     }
 
     bool seek(uint64_t at) {
@@ -125,7 +125,8 @@ private:
 
     std::FILE* file_;
     const std::string& name_;
-    std::vector<uint8_t> buffer_;
+    std::vector<uint8_t> buffer_;  // kBufferSize bytes, the first used_ of them written
+    std::size_t used_ = 0;
     uint64_t buffer_start_ = 0;
     std::vector<uint64_t> open_;
 };
@@ -189,31 +190,44 @@ void WriteMesh(ChunkFile& out, const RsmMesh& mesh) {
     out.end();
 
     // Group k lists, in ascending order, the faces whose slot is k. The faces are
-    // sorted by slot once, so the groups cost F log F rather than n scans of F faces.
-    std::vector<std::pair<int16_t, uint16_t>> grouped;
-    grouped.reserve(mesh.Faces.size());
-    for (std::size_t i = 0; i < mesh.Faces.size(); ++i) {
-        const int16_t slot = mesh.Faces[i].TextureSlot;
-        if (slot >= 0 && slot < n) grouped.emplace_back(slot, uint16_t(i));
+    // bucketed by slot once (a counting sort), so the groups cost F + n rather than
+    // n scans of F faces; the bytes are the same.
+    std::vector<uint32_t> first(std::size_t(n) + 1, 0);  // bucket k: first[k]..first[k+1]
+    for (const RsmFace& f : mesh.Faces) {
+        if (f.TextureSlot >= 0 && f.TextureSlot < n) ++first[std::size_t(f.TextureSlot) + 1];
     }
-    std::sort(grouped.begin(), grouped.end());
-    std::size_t next = 0;
+    for (std::size_t k = 1; k < first.size(); ++k) first[k] += first[k - 1];
+    std::vector<uint16_t> grouped(first.back());
+    {
+        std::vector<uint32_t> next(first.begin(), first.end() - 1);
+        for (std::size_t i = 0; i < mesh.Faces.size(); ++i) {
+            const int16_t slot = mesh.Faces[i].TextureSlot;
+            if (slot >= 0 && slot < n) grouped[next[std::size_t(slot)]++] = uint16_t(i);
+        }
+    }
     for (int32_t k = 0; k < n; ++k) {
-        std::size_t last = next;
-        while (last < grouped.size() && grouped[last].first == k) ++last;
         const std::array<char, 12> name = MaterialName(k);
+        const uint32_t begin = first[std::size_t(k)], end = first[std::size_t(k) + 1];
         out.begin(kMshMatGroup);
         out.bytes(name.data(), name.size());
-        out.u16(uint16_t(last - next));
-        for (; next < last; ++next) out.u16(grouped[next].second);
+        out.u16(uint16_t(end - begin));
+        if (std::endian::native == std::endian::little) {
+            out.bytes(grouped.data() + begin, (end - begin) * sizeof(uint16_t));
+        } else {
+            for (uint32_t i = begin; i < end; ++i) out.u16(grouped[i]);
+        }
         out.end();
     }
 
     out.begin(kTexVerts);
     out.u16(uint16_t(mesh.TexVertices.size()));
     for (const RsmTexVertex& t : mesh.TexVertices) {
-        out.f32(t.U);
-        out.f32(t.V);
+        if (std::endian::native == std::endian::little) {
+            out.bytes(&t.U, 8);  // U and V stand side by side, as in the file
+        } else {
+            out.f32(t.U);
+            out.f32(t.V);
+        }
     }
     out.end();
 
