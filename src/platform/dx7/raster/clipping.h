@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/dx7/raster/rasteriser.h"
+#include "platform/dx7/raster/simd.h"
 
 namespace plovant::raster::detail {
 
@@ -17,42 +18,51 @@ inline constexpr float kMinW = 1e-9f;
 // meaningful picture comes out of them, and arithmetic on them could overflow.
 inline constexpr float kMaxCoordinate = 1e30f;
 
-// Outcode bits: a set bit means "outside this plane".
+// Outcode bits: a set bit means "outside this plane". The layout follows the three
+// groups of four tests in Outcode.
 enum : uint32_t {
-    kOutW = 1u << 0,       // w < kMinW
-    kOutNear = 1u << 1,    // z < 0
-    kOutFar = 1u << 2,     // z > w
-    kOutLeft = 1u << 3,    // x < −guard · w
-    kOutRight = 1u << 4,   // x > guard · w
-    kOutBottom = 1u << 5,  // y < −guard · w
-    kOutTop = 1u << 6,     // y > guard · w
-    kClipPlaneBits = 0x7Fu,
-    // Only to reject whole triangles: outside the viewport's own sides, or too large.
-    kOutViewLeft = 1u << 7,
-    kOutViewRight = 1u << 8,
-    kOutViewBottom = 1u << 9,
-    kOutViewTop = 1u << 10,
-    kOutHuge = 1u << 11,  // w above kMaxCoordinate (or NaN)
+    kOutLeft = 1u << 0,        // x < −guard · w
+    kOutBottom = 1u << 1,      // y < −guard · w
+    kOutViewLeft = 1u << 2,    // x < −w (only to reject whole triangles)
+    kOutViewBottom = 1u << 3,  // y < −w (likewise)
+    kOutRight = 1u << 4,       // x > guard · w
+    kOutTop = 1u << 5,         // y > guard · w
+    kOutViewRight = 1u << 6,   // x > w (likewise)
+    kOutViewTop = 1u << 7,     // y > w (likewise)
+    kOutNear = 1u << 8,        // z < 0
+    kOutFar = 1u << 9,         // z > w
+    kOutW = 1u << 10,          // w < kMinW
+    kOutHuge = 1u << 11,       // w > kMaxCoordinate (only to reject)
+    kClipPlaneBits = kOutLeft | kOutBottom | kOutRight | kOutTop | kOutNear | kOutFar | kOutW,
 };
 
-// Written with "not inside" tests so that NaN counts as outside every plane.
+// Each test is "not (distance >= 0)", so that NaN counts as outside every plane. The
+// distances are computed exactly as ClipTriangle computes them.
+#if defined(__SSE2__)
+inline uint32_t Outcode(const Vertex& v, float guard) {
+    const __m128 p = _mm_loadu_ps(&v.x);                               // x y z w
+    const __m128 w = _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3));
+    const __m128 xy = _mm_shuffle_ps(p, p, _MM_SHUFFLE(1, 0, 1, 0));  // x y x y
+    const __m128 gw = _mm_mul_ps(w, _mm_setr_ps(guard, guard, 1.0f, 1.0f));
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 low = _mm_add_ps(xy, gw);   // x + gw, y + gw, x + w, y + w
+    const __m128 high = _mm_sub_ps(gw, xy);  // gw − x, gw − y, w − x, w − y
+    const __m128 depth = _mm_setr_ps(v.z, v.w - v.z, v.w - kMinW, kMaxCoordinate - v.w);
+    return static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpnge_ps(low, zero))) |
+           static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpnge_ps(high, zero))) << 4 |
+           static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpnge_ps(depth, zero))) << 8;
+}
+#else
 inline uint32_t Outcode(const Vertex& v, float guard) {
     const float gw = guard * v.w;
+    const float tests[12] = {v.x + gw, v.y + gw, v.x + v.w, v.y + v.w,
+                             gw - v.x, gw - v.y, v.w - v.x, v.w - v.y,
+                             v.z,      v.w - v.z, v.w - kMinW, kMaxCoordinate - v.w};
     uint32_t code = 0;
-    code |= !(v.w - kMinW >= 0.0f) ? kOutW : 0u;
-    code |= !(v.z >= 0.0f) ? kOutNear : 0u;
-    code |= !(v.w - v.z >= 0.0f) ? kOutFar : 0u;
-    code |= !(v.x + gw >= 0.0f) ? kOutLeft : 0u;
-    code |= !(gw - v.x >= 0.0f) ? kOutRight : 0u;
-    code |= !(v.y + gw >= 0.0f) ? kOutBottom : 0u;
-    code |= !(gw - v.y >= 0.0f) ? kOutTop : 0u;
-    code |= !(v.x + v.w >= 0.0f) ? kOutViewLeft : 0u;
-    code |= !(v.w - v.x >= 0.0f) ? kOutViewRight : 0u;
-    code |= !(v.y + v.w >= 0.0f) ? kOutViewBottom : 0u;
-    code |= !(v.w - v.y >= 0.0f) ? kOutViewTop : 0u;
-    code |= !(v.w <= kMaxCoordinate) ? kOutHuge : 0u;
+    for (int i = 0; i < 12; ++i) code |= !(tests[i] >= 0.0f) ? 1u << i : 0u;
     return code;
 }
+#endif
 
 // True when every position coordinate is finite and no larger than kMaxCoordinate.
 bool PositionIsSane(const Vertex& v);

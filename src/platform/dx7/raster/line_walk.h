@@ -44,38 +44,28 @@ void DrawLine(const DrawContext& ctx, const ScreenVertex& a, const ScreenVertex&
     begin = begin > major_lo ? begin : major_lo;
     end = end < major_hi ? end : major_hi;
 
-    const Bounds bounds = MakeBounds<P::kUsesDepth, P::kTextured>(a, b, b);
-    auto lerp = [](float s, float e, float t) { return s + (e - s) * t; };
+    const Bounds bounds = MakeBounds(a, b, b);
+    const Vec4 attr_delta = q.attr - p.attr;
+    const Vec4 color_delta = q.color - p.color;
     for (int i = begin; i <= end; ++i) {
         float t = (static_cast<float>(i) - major_p) * inv_length;
         t = t < 1.0f ? t : 1.0f;
         t = t > 0.0f ? t : 0.0f;
-        const float minor = lerp(minor_p, minor_q, t) + 0.5f;
-        // Skip when outside the rows (or columns) we may write; NaN fails the test.
+        const float minor = minor_p + (minor_q - minor_p) * t + 0.5f;
+        // Skip when outside the rows (or columns) we may write.
         if (!(minor >= static_cast<float>(minor_lo) && minor < static_cast<float>(minor_hi + 1))) {
             continue;
         }
         const int j = static_cast<int>(minor);
         const int x = x_major ? i : j;
         const int y = x_major ? j : i;
-        Attrs attrs{};
-        if constexpr (P::kUsesDepth) attrs.z = lerp(p.z, q.z, t);
-        if constexpr (P::kTextured) {
-            attrs.rw = lerp(p.rw, q.rw, t);
-            attrs.uw = lerp(p.uw, q.uw, t);
-            attrs.vw = lerp(p.vw, q.vw, t);
-        }
-        if constexpr (P::kUsesColor) {
-            attrs.b = lerp(p.b, q.b, t);
-            attrs.g = lerp(p.g, q.g, t);
-            attrs.r = lerp(p.r, q.r, t);
-        }
+        const Vec4 tv = Vec4::Splat(t);
         uint16_t* depth = nullptr;
         if constexpr (P::kUsesDepth) {
             depth = ctx.depth + static_cast<ptrdiff_t>(y) * ctx.depth_pitch + x;
         }
         P::Run(ctx, info, bounds, ctx.color + static_cast<ptrdiff_t>(y) * ctx.color_pitch + x, depth,
-               attrs);
+               p.attr + tv * attr_delta, p.color + tv * color_delta);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/dx7/raster/rasteriser.h"
+#include "platform/dx7/raster/simd.h"
 
 namespace plovant::raster::detail {
 
@@ -22,19 +23,19 @@ inline constexpr float kTexelScale = 256.0f;
 // int, so wild coordinates cannot overflow (2^30 / 256 = four million texels).
 inline constexpr float kTexelCoordinateLimit = 1073741824.0f;
 
-// A vertex after the divide by w and the viewport mapping. Every attribute after x and
-// y is linear in screen space: z, 1/w, and u/w, v/w (which give perspective-correct u and
-// v per pixel), and the diffuse colour (Gouraud shading is linear in screen space).
-struct ScreenVertex {
+// A vertex after the divide by w and the viewport mapping. Every attribute in `attr`
+// and `color` is linear in screen space: u/w and v/w (which give perspective-correct u
+// and v per pixel), z, 1/w, and the diffuse colour (Gouraud shading is linear in screen
+// space, as in Direct3D).
+struct alignas(16) ScreenVertex {
+    Vec4 attr;   // (u · width · 256 / w, v · height · 256 / w, depth units, 1 / w)
+    Vec4 color;  // (b, g, r, a), 0 … 255, +0.5 so that truncation rounds; a = 255.5
+    Vec4 range;  // (u · width · 256, v · height · 256, depth units, 0): the values
+                 // attr's lanes take at this vertex once divided by 1/w
     float x, y;
-    float z;      // depth units
-    float rw;     // 1 / w
-    float uw;     // u · width · 256 / w
-    float vw;     // v · height · 256 / w
-    float us;     // u · width · 256
-    float vs;     // v · height · 256
-    float b, g, r;  // 0 … 255, +0.5 so that truncation rounds
+    int row;     // ceil(y): the first pixel row at or below the vertex
 };
+inline constexpr int kLaneU = 0, kLaneV = 1, kLaneZ = 2, kLaneRw = 3;
 
 // The texture as the samplers see it.
 struct TextureInfo {
@@ -85,6 +86,11 @@ struct DrawContext {
     float guard = 1;
     // Texture coordinates are scaled into fixed-point texels.
     float u_scale = 0, v_scale = 0;
+    // The same mappings as vectors: (x, y, z, w) · (1/w) · project_scale + project_offset
+    // gives (x, y, depth, 0) on the screen; (u, v, 0, 0) · texel_scale gives texels.
+    Vec4 project_scale = Vec4::Splat(0.0f);
+    Vec4 project_offset = Vec4::Splat(0.0f);
+    Vec4 texel_scale = Vec4::Splat(0.0f);
 
     uint32_t* color = nullptr;
     int color_pitch = 0;

@@ -52,6 +52,8 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
     // Depth = min_z + z/w · (max_z − min_z) in buffer units, +0.5 so truncation rounds.
     ctx.z_scale = (max_z - min_z) * kDepthUnits;
     ctx.z_offset = min_z * kDepthUnits + 0.5f;
+    ctx.project_scale = Vec4::Set(ctx.scale_x, -ctx.scale_y, ctx.z_scale, 0.0f);
+    ctx.project_offset = Vec4::Set(ctx.centre_x, ctx.centre_y, ctx.z_offset, 0.0f);
 
     ctx.color = target.color;
     ctx.color_pitch = target.color_pitch;
@@ -98,6 +100,7 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
         info.wrap_v = state.address_v == Address::Wrap;
         ctx.u_scale = static_cast<float>(tex->width) * kTexelScale;
         ctx.v_scale = static_cast<float>(tex->height) * kTexelScale;
+        ctx.texel_scale = Vec4::Set(ctx.u_scale, ctx.v_scale, 0.0f, 0.0f);
         ctx.mag_filter = state.mag_filter == Filter::Linear ? 1 : 0;
         ctx.min_filter = state.min_filter == Filter::Linear ? 1 : 0;
         ctx.choose_filter = ctx.mag_filter != ctx.min_filter;
@@ -114,20 +117,56 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
 }
 
 // Divide by w and viewport mapping. The vertex has passed the w and guard-band tests.
+#if defined(__SSE2__)
+inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s) {
+    const __m128 p = _mm_loadu_ps(&v.x);  // x y z w
+    const __m128 rw = _mm_div_ps(_mm_set1_ps(1.0f), _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3)));
+    // (x, y, z)/w mapped to the screen: (x, y, depth, 0).
+    const __m128 screen = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(p, rw), ctx.project_scale.v),
+                                     ctx.project_offset.v);
+    const __m128 uv = _mm_mul_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&v.u))),
+                                 ctx.texel_scale.v);  // us vs 0 0
+    const __m128 depth_rw = _mm_shuffle_ps(screen, rw, _MM_SHUFFLE(0, 0, 2, 2));  // z z rw rw
+    s.attr.v = _mm_shuffle_ps(_mm_mul_ps(uv, rw), depth_rw, _MM_SHUFFLE(2, 0, 1, 0));
+    s.range.v = _mm_shuffle_ps(uv, screen, _MM_SHUFFLE(3, 2, 1, 0));
+    _mm_storel_pi(reinterpret_cast<__m64*>(&s.x), screen);
+    // ceil of the screen lanes (bounded, so truncation is defined): truncate, then add 1
+    // where that went down.
+    const __m128i t = _mm_cvttps_epi32(screen);
+    const __m128i up = _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), screen));
+    s.row = _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_sub_epi32(t, up), _MM_SHUFFLE(1, 1, 1, 1)));
+    const __m128 rgba = _mm_loadu_ps(&v.r);
+    s.color.v = _mm_add_ps(_mm_mul_ps(_mm_shuffle_ps(rgba, rgba, _MM_SHUFFLE(3, 0, 1, 2)),
+                                      _mm_setr_ps(255.0f, 255.0f, 255.0f, 0.0f)),
+                           _mm_setr_ps(0.5f, 0.5f, 0.5f, 255.5f));
+}
+
+// The three vertices carry the same diffuse colour (r, g, b; alpha is not drawn).
+inline bool SameColor(const Vertex& a, const Vertex& b, const Vertex& c) {
+    const __m128 ca = _mm_loadu_ps(&a.r);
+    const __m128 eq = _mm_and_ps(_mm_cmpeq_ps(ca, _mm_loadu_ps(&b.r)),
+                                 _mm_cmpeq_ps(ca, _mm_loadu_ps(&c.r)));
+    return (_mm_movemask_ps(eq) & 7) == 7;
+}
+#else
 inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s) {
     const float rw = 1.0f / v.w;
     s.x = ctx.centre_x + (v.x * rw) * ctx.scale_x;
     s.y = ctx.centre_y - (v.y * rw) * ctx.scale_y;
-    s.z = ctx.z_offset + (v.z * rw) * ctx.z_scale;
-    s.rw = rw;
-    s.us = v.u * ctx.u_scale;
-    s.vs = v.v * ctx.v_scale;
-    s.uw = s.us * rw;
-    s.vw = s.vs * rw;
-    s.b = v.b * 255.0f + 0.5f;
-    s.g = v.g * 255.0f + 0.5f;
-    s.r = v.r * 255.0f + 0.5f;
+    const float z = ctx.z_offset + (v.z * rw) * ctx.z_scale;
+    const float us = v.u * ctx.u_scale;
+    const float vs = v.v * ctx.v_scale;
+    s.attr = Vec4::Set(us * rw, vs * rw, z, rw);
+    s.range = Vec4::Set(us, vs, z, 0.0f);
+    const int row = static_cast<int>(s.y);  // bounded
+    s.row = row + (static_cast<float>(row) < s.y ? 1 : 0);
+    s.color = Vec4::Set(v.b * 255.0f + 0.5f, v.g * 255.0f + 0.5f, v.r * 255.0f + 0.5f, 255.5f);
 }
+
+inline bool SameColor(const Vertex& a, const Vertex& b, const Vertex& c) {
+    return a.r == b.r && a.r == c.r && a.g == b.g && a.g == c.g && a.b == b.b && a.b == c.b;
+}
+#endif
 
 inline float Area2(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
     return (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
@@ -155,9 +194,7 @@ inline uint32_t Channel(float c) {
 inline int ChooseColorVariant(const DrawContext& ctx, const Vertex& a, const Vertex& b,
                               const Vertex& c, TriangleInfo& info) {
     if (!ctx.uses_diffuse) return kColorWhite;
-    if (a.r != b.r || a.r != c.r || a.g != b.g || a.g != c.g || a.b != b.b || a.b != c.b) {
-        return kColorGouraud;
-    }
+    if (!SameColor(a, b, c)) return kColorGouraud;
     const uint32_t r = Channel(a.r), g = Channel(a.g), bl = Channel(a.b);
     if (ctx.textured && r == 255 && g == 255 && bl == 255) return kColorWhite;
     info.flat_color = 0xFF000000u | (r << 16) | (g << 8) | bl;

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "platform/dx7/raster/raster_internal.h"
+#include "platform/dx7/raster/simd.h"
 
 namespace plovant::raster::detail {
 
@@ -29,11 +30,11 @@ inline int AddressClamp(int i, int size) { return i < 0 ? 0 : (i >= size ? size 
 // Otherwise each axis wraps (by remainder) or clamps as the texture says.
 template <bool kPow2Wrap>
 struct Addressing {
-    static inline int U(const TextureInfo& t, int i) {
+    static PLOVANT_RASTER_INLINE int U(const TextureInfo& t, int i) {
         if constexpr (kPow2Wrap) return i & t.width_mask;
         else return t.wrap_u ? AddressWrap(i, t.width) : AddressClamp(i, t.width);
     }
-    static inline int V(const TextureInfo& t, int i) {
+    static PLOVANT_RASTER_INLINE int V(const TextureInfo& t, int i) {
         if constexpr (kPow2Wrap) return i & t.height_mask;
         else return t.wrap_v ? AddressWrap(i, t.height) : AddressClamp(i, t.height);
     }
@@ -41,8 +42,36 @@ struct Addressing {
 
 inline bool IsKeyed(uint32_t texel) { return (texel >> 24) == 0; }
 
-// Blends four texels with 8-bit fractions, two channels at a time: the weights add up to
-// 256 and every channel stays below 256 · 256, so no channel spills into the next.
+// Blends four texels with 8-bit fractions fx, fy. The weights add up to 256 and every
+// channel stays below 256 · 256, so the sums fit in 16 bits.
+#if defined(__SSE2__)
+PLOVANT_RASTER_INLINE uint32_t Bilerp(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11,
+                                      uint32_t fx, uint32_t fy) {
+    const uint32_t w11 = (fx * fy) >> 8;
+    const uint32_t w01 = fx - w11;
+    const uint32_t w10 = fy - w11;
+    const uint32_t w00 = 256 - fx - fy + w11;
+    const __m128i zero = _mm_setzero_si128();
+    // Weights as 16-bit lanes: (w00 × 4, w01 × 4) for the top row, (w10 × 4, w11 × 4).
+    __m128i wa = _mm_cvtsi32_si128(static_cast<int>(w00 | (w01 << 16)));
+    __m128i wb = _mm_cvtsi32_si128(static_cast<int>(w10 | (w11 << 16)));
+    wa = _mm_shufflelo_epi16(wa, _MM_SHUFFLE(1, 1, 0, 0));
+    wb = _mm_shufflelo_epi16(wb, _MM_SHUFFLE(1, 1, 0, 0));
+    wa = _mm_unpacklo_epi16(wa, wa);
+    wb = _mm_unpacklo_epi16(wb, wb);
+    const __m128i top = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t00)), _mm_cvtsi32_si128(static_cast<int>(t01))),
+        zero);
+    const __m128i bottom = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t10)), _mm_cvtsi32_si128(static_cast<int>(t11))),
+        zero);
+    __m128i sum = _mm_add_epi16(_mm_mullo_epi16(top, wa), _mm_mullo_epi16(bottom, wb));
+    sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
+    sum = _mm_srli_epi16(sum, 8);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));
+}
+#else
+// Two channels at a time in 32-bit integers.
 inline uint32_t Bilerp(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11, uint32_t fx,
                        uint32_t fy) {
     const uint32_t w11 = (fx * fy) >> 8;
@@ -56,6 +85,7 @@ inline uint32_t Bilerp(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11, u
                         ((t10 >> 8) & kMask) * w10 + ((t11 >> 8) & kMask) * w11;
     return ((rb >> 8) & kMask) | (ag & ~kMask);
 }
+#endif
 
 template <bool kBilinear, bool kPow2Wrap, bool kColorKey>
 struct TextureSampler {
@@ -64,7 +94,7 @@ struct TextureSampler {
 
     // Samples at (iu, iv) (texels × 256, texel centres at +128). Returns false when the
     // pixel is to be skipped because of the colour key.
-    static inline bool Sample(const TextureInfo& t, int iu, int iv, uint32_t& out) {
+    static PLOVANT_RASTER_INLINE bool Sample(const TextureInfo& t, int iu, int iv, uint32_t& out) {
         if constexpr (!kBilinear) {
             const int x = Addr::U(t, iu >> kTexelFractionBits);
             const int y = Addr::V(t, iv >> kTexelFractionBits);

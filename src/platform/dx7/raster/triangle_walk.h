@@ -1,84 +1,76 @@
 // Triangle set-up and scan conversion.
 //
-// Set-up computes, for each attribute the pipeline reads, its change per pixel in x and
-// in y (the attribute's plane through the three vertices). Scan conversion walks the
-// rows between the top and bottom vertex and fills the span between the left and right
-// edge of each row.
+// Set-up computes, for the attribute and colour vectors, their change per pixel in x and
+// in y (the planes through the three vertices). Scan conversion walks the rows between
+// the top and bottom vertex and fills the span between the left and right edge of each
+// row.
 //
 // Fill convention (Direct3D's top-left rule): pixel (i, j) is drawn when its centre
 // (i, j) lies inside the triangle, or on a left edge or a horizontal top edge. Rows run
 // from ceil(y_top) up to but excluding ceil(y_bottom), spans from ceil(x_left) up to but
-// excluding ceil(x_right). An edge's x on a row is computed from its upper end point
-// and its slope only, so the two triangles that share an edge compute the same x on
-// every row, and each pixel along the edge goes to exactly one of them.
+// excluding ceil(x_right).
+//
+// Edges are walked in 48.16 fixed point: an edge's x on its first row is computed from
+// its upper end point and its slope, then the slope is added once per row. Only the
+// edge's own end points and its first row enter this, and that row is the same in every
+// triangle that has the edge (the first row at or below its upper end, within the
+// target), so the two triangles that share an edge find the same x on every row, and
+// each pixel along the edge goes to exactly one of them.
 #pragma once
 
+#include <cstdint>
 #include <utility>
 
 #include "platform/dx7/raster/pixel_pipeline.h"
 #include "platform/dx7/raster/raster_internal.h"
+#include "platform/dx7/raster/simd.h"
 
 namespace plovant::raster::detail {
 
-// ceil(x) limited to [lo, hi]; x may be anything, NaN included (→ hi).
-inline int CeilClamped(float x, int lo, int hi) {
-    const float flo = static_cast<float>(lo);
-    const float fhi = static_cast<float>(hi);
-    x = x < fhi ? x : fhi;
-    x = x > flo ? x : flo;
-    // lo >= 0, so truncation is floor.
-    const int i = static_cast<int>(x);
-    return i + (x > static_cast<float>(i) ? 1 : 0);
+inline constexpr int kEdgeFractionBits = 16;
+
+inline int64_t ToEdgeFixed(float x) {
+    constexpr float kLimit = 1099511627776.0f;  // 2^40
+    x = x < kLimit ? x : kLimit;
+    x = x > -kLimit ? x : -kLimit;
+    return static_cast<int64_t>(x * 65536.0f);
 }
 
-// The x of an edge on row y: from its upper end (x0, y0) with slope dx/dy.
-struct Edge {
-    float x0, y0, slope;
-    float At(float y) const { return x0 + (y - y0) * slope; }
+struct EdgeWalk {
+    int64_t x;     // x on the current row, 48.16
+    int64_t step;  // change per row
+
+    // The first pixel column at or right of the edge: ceil(x), within [lo, hi].
+    int Ceil(int lo, int hi) const {
+        const int64_t c = (x + ((int64_t{1} << kEdgeFractionBits) - 1)) >> kEdgeFractionBits;
+        return static_cast<int>(c < lo ? lo : (c > hi ? hi : c));
+    }
 };
 
-inline Edge MakeEdge(const ScreenVertex& top, const ScreenVertex& bottom) {
-    return Edge{top.x, top.y, (bottom.x - top.x) / (bottom.y - top.y)};
-}
-
-template <class P>
-inline void FillSpan(const DrawContext& ctx, const TriangleInfo& info, const Bounds& bounds, int y,
-                     int x_begin, int x_end, Attrs a, const Attrs& dx) {
-    uint32_t* color = ctx.color + static_cast<ptrdiff_t>(y) * ctx.color_pitch;
-    uint16_t* depth = nullptr;
-    if constexpr (P::kUsesDepth) depth = ctx.depth + static_cast<ptrdiff_t>(y) * ctx.depth_pitch;
-    for (int x = x_begin; x < x_end; ++x) {
-        P::Run(ctx, info, bounds, color + x, P::kUsesDepth ? depth + x : nullptr, a);
-        P::Step(a, dx);
-    }
+// The edge from `top` to `bottom` (bottom.y > top.y), positioned on row `first_row`.
+inline EdgeWalk StartEdge(const ScreenVertex& top, const ScreenVertex& bottom, int first_row) {
+    const float slope = (bottom.x - top.x) / (bottom.y - top.y);
+    const float x = top.x + (static_cast<float>(first_row) - top.y) * slope;
+    return EdgeWalk{ToEdgeFixed(x), ToEdgeFixed(slope)};
 }
 
 template <class P>
 void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
                   const ScreenVertex& v2, const TriangleInfo& info, float area2) {
-    // Attribute gradients.
+    // Gradients of the attribute and colour vectors.
     const float inv_area = 1.0f / area2;
-    const float dx1 = v1.x - v0.x, dy1 = v1.y - v0.y;
-    const float dx2 = v2.x - v0.x, dy2 = v2.y - v0.y;
-    Attrs ddx{}, ddy{};
-    auto gradient = [&](float a0, float a1, float a2, float& gx, float& gy) {
-        const float d1 = a1 - a0, d2 = a2 - a0;
-        gx = (d1 * dy2 - d2 * dy1) * inv_area;
-        gy = (d2 * dx1 - d1 * dx2) * inv_area;
-    };
-    if constexpr (P::kUsesDepth) gradient(v0.z, v1.z, v2.z, ddx.z, ddy.z);
-    if constexpr (P::kTextured) {
-        gradient(v0.rw, v1.rw, v2.rw, ddx.rw, ddy.rw);
-        gradient(v0.uw, v1.uw, v2.uw, ddx.uw, ddy.uw);
-        gradient(v0.vw, v1.vw, v2.vw, ddx.vw, ddy.vw);
-    }
+    const Vec4 dx1 = Vec4::Splat((v1.x - v0.x) * inv_area), dy1 = Vec4::Splat((v1.y - v0.y) * inv_area);
+    const Vec4 dx2 = Vec4::Splat((v2.x - v0.x) * inv_area), dy2 = Vec4::Splat((v2.y - v0.y) * inv_area);
+    const Vec4 da1 = v1.attr - v0.attr, da2 = v2.attr - v0.attr;
+    const Vec4 attr_dx = da1 * dy2 - da2 * dy1;
+    const Vec4 attr_dy = da2 * dx1 - da1 * dx2;
+    Vec4 color_dx = Vec4::Splat(0.0f), color_dy = Vec4::Splat(0.0f);
     if constexpr (P::kUsesColor) {
-        gradient(v0.b, v1.b, v2.b, ddx.b, ddy.b);
-        gradient(v0.g, v1.g, v2.g, ddx.g, ddy.g);
-        gradient(v0.r, v1.r, v2.r, ddx.r, ddy.r);
+        const Vec4 dc1 = v1.color - v0.color, dc2 = v2.color - v0.color;
+        color_dx = dc1 * dy2 - dc2 * dy1;
+        color_dy = dc2 * dx1 - dc1 * dx2;
     }
-
-    const Bounds bounds = MakeBounds<P::kUsesDepth, P::kTextured>(v0, v1, v2);
+    const Bounds bounds = MakeBounds(v0, v1, v2);
 
     // Sort by y: top, middle, bottom.
     const ScreenVertex* t = &v0;
@@ -88,50 +80,57 @@ void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVe
     if (b->y < m->y) std::swap(m, b);
     if (m->y < t->y) std::swap(t, m);
 
-    const int y_top = CeilClamped(t->y, ctx.clip_y0, ctx.clip_y1);
-    const int y_mid = CeilClamped(m->y, ctx.clip_y0, ctx.clip_y1);
-    const int y_bottom = CeilClamped(b->y, ctx.clip_y0, ctx.clip_y1);
+    auto clamp_row = [&](int row) {
+        return row < ctx.clip_y0 ? ctx.clip_y0 : (row > ctx.clip_y1 ? ctx.clip_y1 : row);
+    };
+    const int y_top = clamp_row(t->row);
+    const int y_mid = clamp_row(m->row);
+    const int y_bottom = clamp_row(b->row);
     if (y_top >= y_bottom) return;
 
     // The long edge runs from top to bottom; it is on the left when the middle vertex
     // lies to its right.
-    const Edge long_edge = MakeEdge(*t, *b);
+    EdgeWalk long_edge = StartEdge(*t, *b, y_top);
     const bool long_on_left =
         (m->x - t->x) * (b->y - t->y) - (b->x - t->x) * (m->y - t->y) > 0.0f;
 
-    auto rows = [&](const Edge& short_edge, int y_begin, int y_end) {
+    const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
+    auto rows = [&](EdgeWalk short_edge, int y_begin, int y_end) {
+        uint32_t* color_row = ctx.color + static_cast<ptrdiff_t>(y_begin) * ctx.color_pitch;
+        uint16_t* depth_row = nullptr;
+        if constexpr (P::kUsesDepth) {
+            depth_row = ctx.depth + static_cast<ptrdiff_t>(y_begin) * ctx.depth_pitch;
+        }
         for (int y = y_begin; y < y_end; ++y) {
-            const float fy = static_cast<float>(y);
-            const float x_long = long_edge.At(fy);
-            const float x_short = short_edge.At(fy);
-            const float x_left = long_on_left ? x_long : x_short;
-            const float x_right = long_on_left ? x_short : x_long;
-            const int x_begin = CeilClamped(x_left, ctx.clip_x0, ctx.clip_x1);
-            const int x_end = CeilClamped(x_right, ctx.clip_x0, ctx.clip_x1);
-            if (x_begin >= x_end) continue;
-            // The attributes at the first pixel's centre, from vertex 0's values.
-            const float ox = static_cast<float>(x_begin) - v0.x;
-            const float oy = fy - v0.y;
-            Attrs a{};
-            if constexpr (P::kUsesDepth) a.z = v0.z + ox * ddx.z + oy * ddy.z;
-            if constexpr (P::kTextured) {
-                a.rw = v0.rw + ox * ddx.rw + oy * ddy.rw;
-                a.uw = v0.uw + ox * ddx.uw + oy * ddy.uw;
-                a.vw = v0.vw + ox * ddx.vw + oy * ddy.vw;
+            const EdgeWalk& left = long_on_left ? long_edge : short_edge;
+            const EdgeWalk& right = long_on_left ? short_edge : long_edge;
+            const int x_begin = left.Ceil(x_lo, x_hi);
+            const int x_end = right.Ceil(x_lo, x_hi);
+            long_edge.x += long_edge.step;
+            short_edge.x += short_edge.step;
+            if (x_begin < x_end) {
+                // The values at the first pixel's centre, from vertex 0's.
+                const Vec4 ox = Vec4::Splat(static_cast<float>(x_begin) - v0.x);
+                const Vec4 oy = Vec4::Splat(static_cast<float>(y) - v0.y);
+                Vec4 attr = v0.attr + ox * attr_dx + oy * attr_dy;
+                Vec4 rgba = v0.color;
+                if constexpr (P::kUsesColor) rgba = rgba + ox * color_dx + oy * color_dy;
+                for (int x = x_begin; x < x_end; ++x) {
+                    P::Run(ctx, info, bounds, color_row + x, P::kUsesDepth ? depth_row + x : nullptr,
+                           attr, rgba);
+                    attr += attr_dx;
+                    if constexpr (P::kUsesColor) rgba += color_dx;
+                }
             }
-            if constexpr (P::kUsesColor) {
-                a.b = v0.b + ox * ddx.b + oy * ddy.b;
-                a.g = v0.g + ox * ddx.g + oy * ddy.g;
-                a.r = v0.r + ox * ddx.r + oy * ddy.r;
-            }
-            FillSpan<P>(ctx, info, bounds, y, x_begin, x_end, a, ddx);
+            color_row += ctx.color_pitch;
+            if constexpr (P::kUsesDepth) depth_row += ctx.depth_pitch;
         }
     };
     // Rows in the upper part exist only when the middle vertex is strictly lower than
     // the top one, and likewise for the lower part, so no slope divides by zero.
-    if (y_top < y_mid) rows(MakeEdge(*t, *m), y_top, y_mid);
+    if (y_top < y_mid) rows(StartEdge(*t, *m, y_top), y_top, y_mid);
     const int y_lower = y_mid > y_top ? y_mid : y_top;
-    if (y_lower < y_bottom) rows(MakeEdge(*m, *b), y_lower, y_bottom);
+    if (y_lower < y_bottom) rows(StartEdge(*m, *b, y_lower), y_lower, y_bottom);
 }
 
 }  // namespace plovant::raster::detail

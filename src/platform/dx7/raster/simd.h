@@ -1,0 +1,170 @@
+// Four floats handled together: the attributes of a pixel (u/w, v/w, z, 1/w) and its
+// colour (b, g, r, a) are each stepped, clamped and converted as one vector. SSE2 where
+// the compiler offers it (every x86-64), plain floats elsewhere, with the same results
+// for every input the rasteriser produces.
+#pragma once
+
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// For the small functions of the per-pixel path, which must be inlined into the span
+// loops whatever the compiler's size heuristics say.
+#if defined(__GNUC__) || defined(__clang__)
+#define PLOVANT_RASTER_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define PLOVANT_RASTER_INLINE __forceinline
+#else
+#define PLOVANT_RASTER_INLINE inline
+#endif
+
+namespace plovant::raster::detail {
+
+#if defined(__SSE2__)
+
+struct Vec4 {
+    __m128 v;
+
+    static Vec4 Set(float a, float b, float c, float d) { return {_mm_setr_ps(a, b, c, d)}; }
+    static Vec4 Splat(float a) { return {_mm_set1_ps(a)}; }
+    float Lane0() const { return _mm_cvtss_f32(v); }
+
+    friend Vec4 operator+(Vec4 a, Vec4 b) { return {_mm_add_ps(a.v, b.v)}; }
+    friend Vec4 operator-(Vec4 a, Vec4 b) { return {_mm_sub_ps(a.v, b.v)}; }
+    friend Vec4 operator*(Vec4 a, Vec4 b) { return {_mm_mul_ps(a.v, b.v)}; }
+    Vec4& operator+=(Vec4 b) {
+        v = _mm_add_ps(v, b.v);
+        return *this;
+    }
+};
+
+// Per-lane minimum and maximum; when a lane of `a` is NaN the lane of `b` is returned.
+inline Vec4 Min(Vec4 a, Vec4 b) { return {_mm_min_ps(a.v, b.v)}; }
+inline Vec4 Max(Vec4 a, Vec4 b) { return {_mm_max_ps(a.v, b.v)}; }
+
+// min(max(x, lo), hi) per lane, NaN → hi (minps returns its second operand when either
+// is NaN). lo <= hi.
+inline Vec4 ClampNaNHigh(Vec4 x, Vec4 lo, Vec4 hi) {
+    return {_mm_max_ps(_mm_min_ps(x.v, hi.v), lo.v)};
+}
+
+// (x0, x1, x2, x3) / (x3, x3, 1, 1): the attribute vector (u/w, v/w, z, 1/w) becomes
+// (u, v, z, 1/w).
+inline Vec4 DivideByLastTwice(Vec4 x) {
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 divisor = _mm_shuffle_ps(x.v, one, _MM_SHUFFLE(0, 0, 3, 3));
+    return {_mm_div_ps(x.v, divisor)};
+}
+
+// Truncates each lane to an int; the lanes must lie within the int range.
+struct Int4 {
+    alignas(16) int32_t lane[4];
+};
+inline Int4 Truncate(Vec4 x) {
+    Int4 out;
+    _mm_store_si128(reinterpret_cast<__m128i*>(out.lane), _mm_cvttps_epi32(x.v));
+    return out;
+}
+
+// A colour vector (b, g, r, a), each 0 … 255 (+0.5), packed as 0xAARRGGBB with each
+// channel truncated and saturated to 0 … 255 (NaN → 0).
+inline uint32_t PackColor(Vec4 c) {
+    const __m128i i = _mm_cvttps_epi32(c.v);
+    const __m128i w = _mm_packs_epi32(i, i);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(w, w)));
+}
+
+// texel × colour per channel, the colour (b, g, r, a) in 0 … 255 (+0.5) as for
+// PackColor; 255 leaves the channel unchanged. The top byte of the result is 0xFF.
+inline uint32_t ModulateColor(uint32_t texel, Vec4 c) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i m = _mm_cvttps_epi32(c.v);
+    m = _mm_packs_epi32(m, m);
+    m = _mm_max_epi16(_mm_min_epi16(m, _mm_set1_epi16(255)), zero);
+    m = _mm_add_epi16(m, _mm_srli_epi16(m, 7));  // 0 … 256
+    const __m128i t = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(texel)), zero);
+    const __m128i p = _mm_srli_epi16(_mm_mullo_epi16(t, m), 8);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(p, p))) | 0xFF000000u;
+}
+
+#else  // plain floats
+
+struct Vec4 {
+    float v[4];
+
+    static Vec4 Set(float a, float b, float c, float d) { return {{a, b, c, d}}; }
+    static Vec4 Splat(float a) { return {{a, a, a, a}}; }
+    float Lane0() const { return v[0]; }
+
+    friend Vec4 operator+(Vec4 a, Vec4 b) {
+        return {{a.v[0] + b.v[0], a.v[1] + b.v[1], a.v[2] + b.v[2], a.v[3] + b.v[3]}};
+    }
+    friend Vec4 operator-(Vec4 a, Vec4 b) {
+        return {{a.v[0] - b.v[0], a.v[1] - b.v[1], a.v[2] - b.v[2], a.v[3] - b.v[3]}};
+    }
+    friend Vec4 operator*(Vec4 a, Vec4 b) {
+        return {{a.v[0] * b.v[0], a.v[1] * b.v[1], a.v[2] * b.v[2], a.v[3] * b.v[3]}};
+    }
+    Vec4& operator+=(Vec4 b) {
+        *this = *this + b;
+        return *this;
+    }
+};
+
+inline Vec4 Min(Vec4 a, Vec4 b) {
+    Vec4 out;
+    for (int i = 0; i < 4; ++i) out.v[i] = a.v[i] < b.v[i] ? a.v[i] : b.v[i];
+    return out;
+}
+inline Vec4 Max(Vec4 a, Vec4 b) {
+    Vec4 out;
+    for (int i = 0; i < 4; ++i) out.v[i] = a.v[i] > b.v[i] ? a.v[i] : b.v[i];
+    return out;
+}
+
+inline Vec4 ClampNaNHigh(Vec4 x, Vec4 lo, Vec4 hi) {
+    Vec4 out;
+    for (int i = 0; i < 4; ++i) {
+        float f = x.v[i] < hi.v[i] ? x.v[i] : hi.v[i];
+        out.v[i] = f > lo.v[i] ? f : lo.v[i];
+    }
+    return out;
+}
+
+inline Vec4 DivideByLastTwice(Vec4 x) {
+    return {{x.v[0] / x.v[3], x.v[1] / x.v[3], x.v[2], x.v[3]}};
+}
+
+struct Int4 {
+    int32_t lane[4];
+};
+inline Int4 Truncate(Vec4 x) {
+    return {{static_cast<int32_t>(x.v[0]), static_cast<int32_t>(x.v[1]),
+             static_cast<int32_t>(x.v[2]), static_cast<int32_t>(x.v[3])}};
+}
+
+inline uint32_t ChannelOf(float c) {
+    c = c < 255.0f ? c : 255.0f;
+    c = c > 0.0f ? c : 0.0f;  // NaN → 0
+    return static_cast<uint32_t>(c);
+}
+
+inline uint32_t PackColor(Vec4 c) {
+    return (ChannelOf(c.v[3]) << 24) | (ChannelOf(c.v[2]) << 16) | (ChannelOf(c.v[1]) << 8) |
+           ChannelOf(c.v[0]);
+}
+
+inline uint32_t ModulateColor(uint32_t texel, Vec4 c) {
+    uint32_t out = 0xFF000000u;
+    for (int i = 0; i < 3; ++i) {
+        const uint32_t m = ChannelOf(c.v[i]);
+        out |= ((((texel >> (8 * i)) & 255u) * (m + (m >> 7))) >> 8) << (8 * i);
+    }
+    return out;
+}
+
+#endif
+
+}  // namespace plovant::raster::detail
