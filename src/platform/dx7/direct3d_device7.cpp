@@ -62,7 +62,7 @@ struct Direct3DDevice7::LightingSetup {
         bool point = true;
         Vec3 position;   // view space (point lights)
         Vec3 to_light;   // view space, unit (directional lights)
-        float range = 0;
+        float range2 = 0;  // squared range
         float a0 = 0, a1 = 0, a2 = 0;
         D3DCOLORVALUE diffuse, specular, ambient;
     };
@@ -533,7 +533,7 @@ void Direct3DDevice7::PrepareLighting(LightingSetup& setup) const {
         active.position = TransformPoint(view_, Vec3{l.dvPosition.x, l.dvPosition.y, l.dvPosition.z});
         active.to_light = Normalized(
             TransformDirection(view_, Vec3{-l.dvDirection.x, -l.dvDirection.y, -l.dvDirection.z}));
-        active.range = l.dvRange;
+        active.range2 = l.dvRange * l.dvRange;
         active.a0 = l.dvAttenuation0;
         active.a1 = l.dvAttenuation1;
         active.a2 = l.dvAttenuation2;
@@ -552,44 +552,50 @@ namespace {
 template <typename Setup>
 raster::Vertex& LightOne(const Setup& setup, const D3DMATERIAL7& material, Vec3 position,
                          Vec3 normal, raster::Vertex& out) {
-    const Vec3 p = TransformPoint(setup.world_view, position);
-    Vec3 n{normal.x * setup.normal_matrix[0][0] + normal.y * setup.normal_matrix[1][0] +
-               normal.z * setup.normal_matrix[2][0],
-           normal.x * setup.normal_matrix[0][1] + normal.y * setup.normal_matrix[1][1] +
-               normal.z * setup.normal_matrix[2][1],
-           normal.x * setup.normal_matrix[0][2] + normal.y * setup.normal_matrix[1][2] +
-               normal.z * setup.normal_matrix[2][2]};
-    if (setup.normalize) n = Normalized(n);
     float r = setup.base.r, g = setup.base.g, b = setup.base.b;
     float sr = 0, sg = 0, sb = 0;
-    for (int i = 0; i < setup.count; ++i) {
-        const auto& light = setup.lights[static_cast<size_t>(i)];
-        Vec3 to_light = light.to_light;
-        float atten = 1.0f;
-        if (light.point) {
-            const Vec3 d = light.position - p;
-            const float distance = Length(d);
-            if (!(distance <= light.range)) continue;
-            const float denominator = light.a0 + light.a1 * distance + light.a2 * distance * distance;
-            atten = denominator > 1e-20f ? 1.0f / denominator : 1e20f;
-            to_light = distance > 0 ? d * (1.0f / distance) : Vec3{};
-        }
-        r += atten * material.ambient.r * light.ambient.r;
-        g += atten * material.ambient.g * light.ambient.g;
-        b += atten * material.ambient.b * light.ambient.b;
-        const float n_dot_l = Dot(n, to_light);
-        if (n_dot_l <= 0) continue;
-        r += atten * material.diffuse.r * light.diffuse.r * n_dot_l;
-        g += atten * material.diffuse.g * light.diffuse.g * n_dot_l;
-        b += atten * material.diffuse.b * light.diffuse.b * n_dot_l;
-        if (setup.specular) {
-            const Vec3 to_eye = setup.local_viewer ? Normalized(Vec3{} - p) : Vec3{0, 0, -1};
-            const float n_dot_h = Dot(Normalized(n), Normalized(to_light + to_eye));
-            if (n_dot_h > 0) {
-                const float s = atten * std::pow(n_dot_h, material.power);
-                sr += s * material.specular.r * light.specular.r;
-                sg += s * material.specular.g * light.specular.g;
-                sb += s * material.specular.b * light.specular.b;
+    if (setup.count > 0) {
+        const Vec3 p = TransformPoint(setup.world_view, position);
+        Vec3 n;
+        bool have_normal = false;  // the normal is transformed only for a light that reaches
+        for (int i = 0; i < setup.count; ++i) {
+            const auto& light = setup.lights[static_cast<size_t>(i)];
+            Vec3 to_light = light.to_light;
+            float atten = 1.0f;
+            if (light.point) {
+                const Vec3 d = light.position - p;
+                const float distance2 = Dot(d, d);
+                if (!(distance2 <= light.range2)) continue;
+                const float distance = std::sqrt(distance2);
+                const float denominator = light.a0 + light.a1 * distance + light.a2 * distance2;
+                atten = denominator > 1e-20f ? 1.0f / denominator : 1e20f;
+                to_light = distance > 0 ? d * (1.0f / distance) : Vec3{};
+            }
+            r += atten * material.ambient.r * light.ambient.r;
+            g += atten * material.ambient.g * light.ambient.g;
+            b += atten * material.ambient.b * light.ambient.b;
+            if (!have_normal) {
+                const auto& m = setup.normal_matrix;
+                n = Vec3{normal.x * m[0][0] + normal.y * m[1][0] + normal.z * m[2][0],
+                         normal.x * m[0][1] + normal.y * m[1][1] + normal.z * m[2][1],
+                         normal.x * m[0][2] + normal.y * m[1][2] + normal.z * m[2][2]};
+                if (setup.normalize) n = Normalized(n);
+                have_normal = true;
+            }
+            const float n_dot_l = Dot(n, to_light);
+            if (n_dot_l <= 0) continue;
+            r += atten * material.diffuse.r * light.diffuse.r * n_dot_l;
+            g += atten * material.diffuse.g * light.diffuse.g * n_dot_l;
+            b += atten * material.diffuse.b * light.diffuse.b * n_dot_l;
+            if (setup.specular) {
+                const Vec3 to_eye = setup.local_viewer ? Normalized(Vec3{} - p) : Vec3{0, 0, -1};
+                const float n_dot_h = Dot(Normalized(n), Normalized(to_light + to_eye));
+                if (n_dot_h > 0) {
+                    const float s = atten * std::pow(n_dot_h, material.power);
+                    sr += s * material.specular.r * light.specular.r;
+                    sg += s * material.specular.g * light.specular.g;
+                    sb += s * material.specular.b * light.specular.b;
+                }
             }
         }
     }
@@ -598,6 +604,46 @@ raster::Vertex& LightOne(const Setup& setup, const D3DMATERIAL7& material, Vec3 
     out.b = Clamp01(Clamp01(b) + Clamp01(sb));
     out.a = Clamp01(setup.base.a);
     return out;
+}
+
+// Drops the point lights that cannot reach any of `count` vertices: their range, in view
+// space, misses a sphere around the vertices' bounding box. Exact: a light dropped here
+// would have been skipped for every vertex.
+template <typename Setup>
+void DropUnreachableLights(Setup& setup, const D3DVERTEX* vertices, int32_t count) {
+    bool any_point = false;
+    for (int i = 0; i < setup.count; ++i) any_point |= setup.lights[static_cast<size_t>(i)].point;
+    if (!any_point || count <= 0) return;
+    float lo[3] = {vertices[0].x, vertices[0].y, vertices[0].z};
+    float hi[3] = {lo[0], lo[1], lo[2]};
+    for (int32_t k = 1; k < count; ++k) {
+        const D3DVERTEX& v = vertices[k];
+        lo[0] = std::min(lo[0], v.x), hi[0] = std::max(hi[0], v.x);
+        lo[1] = std::min(lo[1], v.y), hi[1] = std::max(hi[1], v.y);
+        lo[2] = std::min(lo[2], v.z), hi[2] = std::max(hi[2], v.z);
+    }
+    const Vec3 centre{(lo[0] + hi[0]) * 0.5f, (lo[1] + hi[1]) * 0.5f, (lo[2] + hi[2]) * 0.5f};
+    const float radius = Length(Vec3{hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]}) * 0.5f;
+    // How far world · view can stretch a distance: at most the root of the sum of the
+    // squares of its 3 × 3 entries.
+    const D3DMATRIX& m = setup.world_view;
+    const float stretch = std::sqrt(m._11 * m._11 + m._12 * m._12 + m._13 * m._13 + m._21 * m._21 +
+                                    m._22 * m._22 + m._23 * m._23 + m._31 * m._31 + m._32 * m._32 +
+                                    m._33 * m._33);
+    const Vec3 centre_view = TransformPoint(m, centre);
+    const float reach = radius * stretch;
+    if (!Finite(reach) || !Finite(centre_view.x) || !Finite(centre_view.y) || !Finite(centre_view.z)) return;
+    int kept = 0;
+    for (int i = 0; i < setup.count; ++i) {
+        const auto& light = setup.lights[static_cast<size_t>(i)];
+        if (light.point) {
+            const float gap = Length(light.position - centre_view) - reach;
+            // A margin for rounding: only lights clearly out of reach are dropped.
+            if (gap > 0 && gap * gap > light.range2 * 1.0001f + 1e-6f) continue;
+        }
+        setup.lights[static_cast<size_t>(kept++)] = light;
+    }
+    setup.count = kept;
 }
 
 }  // namespace
@@ -641,7 +687,18 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
     clip_vertices_.resize(static_cast<size_t>(count));
     const bool lighting = render_states_[D3DRENDERSTATE_LIGHTING] != 0;
     LightingSetup setup;
-    if (lighting) PrepareLighting(setup);
+    raster::Vertex unlit;  // the colour of every vertex when no light reaches any of them
+    bool constant_colour = !lighting;
+    if (lighting) {
+        PrepareLighting(setup);
+        DropUnreachableLights(setup, vertices, count);
+        if (setup.count == 0) {
+            LightOne(setup, material_, Vec3{}, Vec3{}, unlit);
+            constant_colour = true;
+        }
+    } else {
+        unlit.r = unlit.g = unlit.b = unlit.a = 1.0f;
+    }
     for (int32_t i = 0; i < count; ++i) {
         const D3DVERTEX& in = vertices[i];
         raster::Vertex& out = clip_vertices_[static_cast<size_t>(i)];
@@ -651,10 +708,13 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
         out.w = in.x * m._14 + in.y * m._24 + in.z * m._34 + m._44;
         out.u = in.tu;
         out.v = in.tv;
-        if (lighting) {
-            LightOne(setup, material_, Vec3{in.x, in.y, in.z}, Vec3{in.nx, in.ny, in.nz}, out);
+        if (constant_colour) {
+            out.r = unlit.r;
+            out.g = unlit.g;
+            out.b = unlit.b;
+            out.a = unlit.a;
         } else {
-            out.r = out.g = out.b = out.a = 1.0f;
+            LightOne(setup, material_, Vec3{in.x, in.y, in.z}, Vec3{in.nx, in.ny, in.nz}, out);
         }
     }
 
