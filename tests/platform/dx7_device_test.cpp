@@ -510,6 +510,35 @@ TEST_F(Lighting, PointLightsReachAsFarAsTheirRangeWithAttenuation) {
     EXPECT_NEAR(c.g, 0x40 / 255.0f, 1e-5f);
 }
 
+TEST_F(Lighting, DrawnVerticesWithinALightsRangeAreLit) {
+    device_->SetRenderState(D3DRENDERSTATE_LIGHTING, 1);
+    D3DMATERIAL7 material;
+    material.ambient = D3DCOLORVALUE{1, 1, 1, 1};
+    device_->SetMaterial(material);
+    D3DLIGHT7 light;
+    light.dltType = D3DLIGHT_POINT;
+    light.dcvAmbient = D3DCOLORVALUE{1, 1, 1, 1};
+    light.dvAttenuation0 = 1;
+    light.dvPosition = D3DVECTOR{-1.5f, 0, 0.5f};  // left of the picture
+    light.dvRange = 1.2f;                         // reaches the left quad only
+    device_->SetLight(0, light);
+    device_->LightEnable(0, true);
+    // Two quads in one draw: the left one within reach, the right one not.
+    std::vector<D3DVERTEX> both = Quad(-1, -0.5f, -0.6f, 0.5f, 0.5f);
+    const auto right = Quad(0.2f, -0.5f, 1, 0.5f, 0.5f);
+    both.insert(both.end(), right.begin(), right.end());
+    Draw(both);
+    EXPECT_EQ(Pixel(6, 32), kWhite);
+    EXPECT_EQ(Pixel(50, 32), 0u);
+
+    // Out of reach of every vertex: nothing lit, the quads black.
+    light.dvRange = 0.45f;
+    device_->SetLight(0, light);
+    Draw(both);
+    EXPECT_EQ(Pixel(6, 32), 0u);
+    EXPECT_EQ(Pixel(50, 32), 0u);
+}
+
 TEST_F(Lighting, SpecularOnlyWhenEnabled) {
     D3DMATERIAL7 material;
     material.specular = D3DCOLORVALUE{0.5f, 0.5f, 0.5f, 1};
