@@ -34,11 +34,14 @@ struct Vec4 {
     friend Vec4 operator+(Vec4 a, Vec4 b) { return {_mm_add_ps(a.v, b.v)}; }
     friend Vec4 operator-(Vec4 a, Vec4 b) { return {_mm_sub_ps(a.v, b.v)}; }
     friend Vec4 operator*(Vec4 a, Vec4 b) { return {_mm_mul_ps(a.v, b.v)}; }
+    friend Vec4 operator/(Vec4 a, Vec4 b) { return {_mm_div_ps(a.v, b.v)}; }
     Vec4& operator+=(Vec4 b) {
         v = _mm_add_ps(v, b.v);
         return *this;
     }
 };
+
+inline void StoreVec(float* out, Vec4 a) { _mm_store_ps(out, a.v); }
 
 // Per-lane minimum and maximum; when a lane of `a` is NaN the lane of `b` is returned.
 inline Vec4 Min(Vec4 a, Vec4 b) { return {_mm_min_ps(a.v, b.v)}; }
@@ -107,11 +110,18 @@ struct Vec4 {
     friend Vec4 operator*(Vec4 a, Vec4 b) {
         return {{a.v[0] * b.v[0], a.v[1] * b.v[1], a.v[2] * b.v[2], a.v[3] * b.v[3]}};
     }
+    friend Vec4 operator/(Vec4 a, Vec4 b) {
+        return {{a.v[0] / b.v[0], a.v[1] / b.v[1], a.v[2] / b.v[2], a.v[3] / b.v[3]}};
+    }
     Vec4& operator+=(Vec4 b) {
         *this = *this + b;
         return *this;
     }
 };
+
+inline void StoreVec(float* out, Vec4 a) {
+    for (int i = 0; i < 4; ++i) out[i] = a.v[i];
+}
 
 inline Vec4 Min(Vec4 a, Vec4 b) {
     Vec4 out;

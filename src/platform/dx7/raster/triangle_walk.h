@@ -47,31 +47,75 @@ struct EdgeWalk {
     }
 };
 
-// The edge from `top` to `bottom` (bottom.y > top.y), positioned on row `first_row`.
-inline EdgeWalk StartEdge(const ScreenVertex& top, const ScreenVertex& bottom, int first_row) {
-    const float slope = (bottom.x - top.x) / (bottom.y - top.y);
-    const float x = top.x + (static_cast<float>(first_row) - top.y) * slope;
-    return EdgeWalk{ToEdgeFixed(x), ToEdgeFixed(slope)};
+// The edge from (x0, y0) with `slope` (dx/dy), positioned on row `first_row`.
+inline EdgeWalk StartEdge(float x0, float y0, float slope, int first_row) {
+    return EdgeWalk{ToEdgeFixed(x0 + (static_cast<float>(first_row) - y0) * slope),
+                    ToEdgeFixed(slope)};
+}
+
+// What the row loop needs of a set-up triangle.
+struct RowSetup {
+    Vec4 attr_dx, attr_dy;    // attribute gradients
+    Vec4 color_dx, color_dy;  // colour gradients (Gouraud routines)
+    Vec4 attr_row, color_row;  // values at (0, y) of the current row y
+    Bounds bounds;
+};
+
+// The rows [y_top, y_bottom). The short edge runs from the top to the middle vertex
+// until row y_mid, then from the middle to the bottom vertex. Rows in the upper part
+// exist only when the middle vertex is strictly lower than the top one, and likewise for
+// the lower part, so every slope used is finite.
+template <class P, bool kLongOnLeft>
+void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs,
+                  const ScreenVertex& t, const ScreenVertex& m, Vec4 slopes, int y_top, int y_mid,
+                  int y_bottom) {
+    alignas(16) float slope[4];
+    StoreVec(slope, slopes);  // 1/area, long, upper, lower
+    EdgeWalk long_edge = StartEdge(t.x, t.y, slope[1], y_top);
+    EdgeWalk short_edge;
+    int switch_row;
+    if (y_top < y_mid) {
+        short_edge = StartEdge(t.x, t.y, slope[2], y_top);
+        switch_row = y_mid;
+    } else {
+        short_edge = StartEdge(m.x, m.y, slope[3], y_top);
+        switch_row = y_bottom;  // never
+    }
+
+    const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
+    uint32_t* color_row = ctx.color + static_cast<ptrdiff_t>(y_top) * ctx.color_pitch;
+    uint16_t* depth_row = nullptr;
+    if constexpr (P::kUsesDepth) depth_row = ctx.depth + static_cast<ptrdiff_t>(y_top) * ctx.depth_pitch;
+    for (int y = y_top; y < y_bottom; ++y) {
+        if (y == switch_row) short_edge = StartEdge(m.x, m.y, slope[3], y);
+        const EdgeWalk& left = kLongOnLeft ? long_edge : short_edge;
+        const EdgeWalk& right = kLongOnLeft ? short_edge : long_edge;
+        const int x_begin = left.Ceil(x_lo, x_hi);
+        const int x_end = right.Ceil(x_lo, x_hi);
+        if (x_begin < x_end) {
+            const Vec4 fx = Vec4::Splat(static_cast<float>(x_begin));
+            Vec4 attr = rs.attr_row + fx * rs.attr_dx;
+            Vec4 rgba = rs.color_row;
+            if constexpr (P::kUsesColor) rgba = rgba + fx * rs.color_dx;
+            for (int x = x_begin; x < x_end; ++x) {
+                P::Run(ctx, info, rs.bounds, color_row + x, P::kUsesDepth ? depth_row + x : nullptr,
+                       attr, rgba);
+                attr += rs.attr_dx;
+                if constexpr (P::kUsesColor) rgba += rs.color_dx;
+            }
+        }
+        long_edge.x += long_edge.step;
+        short_edge.x += short_edge.step;
+        rs.attr_row += rs.attr_dy;
+        if constexpr (P::kUsesColor) rs.color_row += rs.color_dy;
+        color_row += ctx.color_pitch;
+        if constexpr (P::kUsesDepth) depth_row += ctx.depth_pitch;
+    }
 }
 
 template <class P>
 void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
-                  const ScreenVertex& v2, const TriangleInfo& info, float area2) {
-    // Gradients of the attribute and colour vectors.
-    const float inv_area = 1.0f / area2;
-    const Vec4 dx1 = Vec4::Splat((v1.x - v0.x) * inv_area), dy1 = Vec4::Splat((v1.y - v0.y) * inv_area);
-    const Vec4 dx2 = Vec4::Splat((v2.x - v0.x) * inv_area), dy2 = Vec4::Splat((v2.y - v0.y) * inv_area);
-    const Vec4 da1 = v1.attr - v0.attr, da2 = v2.attr - v0.attr;
-    const Vec4 attr_dx = da1 * dy2 - da2 * dy1;
-    const Vec4 attr_dy = da2 * dx1 - da1 * dx2;
-    Vec4 color_dx = Vec4::Splat(0.0f), color_dy = Vec4::Splat(0.0f);
-    if constexpr (P::kUsesColor) {
-        const Vec4 dc1 = v1.color - v0.color, dc2 = v2.color - v0.color;
-        color_dx = dc1 * dy2 - dc2 * dy1;
-        color_dy = dc2 * dx1 - dc1 * dx2;
-    }
-    const Bounds bounds = MakeBounds(v0, v1, v2);
-
+                  const ScreenVertex& v2, const TriangleInfo& info, float /*area2*/) {
     // Sort by y: top, middle, bottom.
     const ScreenVertex* t = &v0;
     const ScreenVertex* m = &v1;
@@ -88,49 +132,41 @@ void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVe
     const int y_bottom = clamp_row(b->row);
     if (y_top >= y_bottom) return;
 
-    // The long edge runs from top to bottom; it is on the left when the middle vertex
-    // lies to its right.
-    EdgeWalk long_edge = StartEdge(*t, *b, y_top);
-    const bool long_on_left =
-        (m->x - t->x) * (b->y - t->y) - (b->x - t->x) * (m->y - t->y) > 0.0f;
+    // Twice the area, from the sorted vertices: positive when the middle vertex lies
+    // right of the long edge (top to bottom), which is then the left edge.
+    const float dx1 = m->x - t->x, dy1 = m->y - t->y;
+    const float dx2 = b->x - t->x, dy2 = b->y - t->y;
+    const float area2 = dx1 * dy2 - dx2 * dy1;
+    if (area2 == 0.0f) return;
+    // One division for 1/area and the three edge slopes (dx/dy); an edge with dy = 0
+    // gets an infinite slope, which is never used.
+    const Vec4 slopes = Vec4::Set(1.0f, dx2, dx1, b->x - m->x) /
+                        Vec4::Set(area2, dy2, dy1, b->y - m->y);
+    const float inv_area = slopes.Lane0();
 
-    const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
-    auto rows = [&](EdgeWalk short_edge, int y_begin, int y_end) {
-        uint32_t* color_row = ctx.color + static_cast<ptrdiff_t>(y_begin) * ctx.color_pitch;
-        uint16_t* depth_row = nullptr;
-        if constexpr (P::kUsesDepth) {
-            depth_row = ctx.depth + static_cast<ptrdiff_t>(y_begin) * ctx.depth_pitch;
-        }
-        for (int y = y_begin; y < y_end; ++y) {
-            const EdgeWalk& left = long_on_left ? long_edge : short_edge;
-            const EdgeWalk& right = long_on_left ? short_edge : long_edge;
-            const int x_begin = left.Ceil(x_lo, x_hi);
-            const int x_end = right.Ceil(x_lo, x_hi);
-            long_edge.x += long_edge.step;
-            short_edge.x += short_edge.step;
-            if (x_begin < x_end) {
-                // The values at the first pixel's centre, from vertex 0's.
-                const Vec4 ox = Vec4::Splat(static_cast<float>(x_begin) - v0.x);
-                const Vec4 oy = Vec4::Splat(static_cast<float>(y) - v0.y);
-                Vec4 attr = v0.attr + ox * attr_dx + oy * attr_dy;
-                Vec4 rgba = v0.color;
-                if constexpr (P::kUsesColor) rgba = rgba + ox * color_dx + oy * color_dy;
-                for (int x = x_begin; x < x_end; ++x) {
-                    P::Run(ctx, info, bounds, color_row + x, P::kUsesDepth ? depth_row + x : nullptr,
-                           attr, rgba);
-                    attr += attr_dx;
-                    if constexpr (P::kUsesColor) rgba += color_dx;
-                }
-            }
-            color_row += ctx.color_pitch;
-            if constexpr (P::kUsesDepth) depth_row += ctx.depth_pitch;
-        }
-    };
-    // Rows in the upper part exist only when the middle vertex is strictly lower than
-    // the top one, and likewise for the lower part, so no slope divides by zero.
-    if (y_top < y_mid) rows(StartEdge(*t, *m, y_top), y_top, y_mid);
-    const int y_lower = y_mid > y_top ? y_mid : y_top;
-    if (y_lower < y_bottom) rows(StartEdge(*m, *b, y_lower), y_lower, y_bottom);
+    // Gradients of the attribute and colour vectors, and their values at (0, y_top).
+    RowSetup rs;
+    const Vec4 sx1 = Vec4::Splat(dx1 * inv_area), sy1 = Vec4::Splat(dy1 * inv_area);
+    const Vec4 sx2 = Vec4::Splat(dx2 * inv_area), sy2 = Vec4::Splat(dy2 * inv_area);
+    const Vec4 ox = Vec4::Splat(-t->x), oy = Vec4::Splat(static_cast<float>(y_top) - t->y);
+    const Vec4 da1 = m->attr - t->attr, da2 = b->attr - t->attr;
+    rs.attr_dx = da1 * sy2 - da2 * sy1;
+    rs.attr_dy = da2 * sx1 - da1 * sx2;
+    rs.attr_row = t->attr + ox * rs.attr_dx + oy * rs.attr_dy;
+    rs.color_row = t->color;
+    if constexpr (P::kUsesColor) {
+        const Vec4 dc1 = m->color - t->color, dc2 = b->color - t->color;
+        rs.color_dx = dc1 * sy2 - dc2 * sy1;
+        rs.color_dy = dc2 * sx1 - dc1 * sx2;
+        rs.color_row = t->color + ox * rs.color_dx + oy * rs.color_dy;
+    }
+    rs.bounds = MakeBounds(v0, v1, v2);
+
+    if (area2 > 0.0f) {
+        ScanTriangle<P, true>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+    } else {
+        ScanTriangle<P, false>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+    }
 }
 
 }  // namespace plovant::raster::detail
