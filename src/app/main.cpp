@@ -1,14 +1,24 @@
 // The viewer: creates the application and shows the main window, which is the program.
 #include <QApplication>
-#include <QIcon>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/main_window.h"
 #include "ui/qt_dialogs.h"
 
 int main(int argc, char** argv) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Without a display Qt would abort; say what is wrong instead.
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr,
+                     "plovant: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                     "plovant-cli reads, converts and renders models without one.\n");
+        return 1;
+    }
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(plovant::kProgramTitle);
-    QApplication::setApplicationDisplayName(plovant::kProgramTitle);
 
     std::unique_ptr<plovant::MainWindow> window;
     try {

@@ -85,9 +85,9 @@ sleep 0.3
 xdotool type --delay 10 "$sample_name"
 xdotool key Return
 
-wait_window "^Plovant - \\[$sample_name\\]" >/dev/null ||
+wait_window "^Plovant - \\[$sample_name\\]\$" >/dev/null ||
     fail "the caption did not become 'Plovant - [$sample_name]'"
-wait_window '^Textures' >/dev/null || fail "the textures window was not shown"
+wait_window '^Textures$' >/dev/null || fail "the textures window was not shown"
 sleep 1.5
 
 # The drawing area is the bottom 389 rows of the window, below the menu bar.
