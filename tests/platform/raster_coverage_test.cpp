@@ -14,24 +14,9 @@ namespace {
 
 using testing::At;
 using testing::Canvas;
+using testing::CoverageCounts;
 using testing::PlainState;
 using testing::WithColor;
-
-// How many of the triangles cover each pixel: each one is drawn alone onto a cleared
-// canvas and the touched pixels are counted.
-std::vector<int> CoverageCounts(const State& state, Canvas& canvas,
-                                const std::vector<Vertex>& triangles) {
-    std::vector<int> counts(static_cast<size_t>(canvas.width() * canvas.height()), 0);
-    for (size_t i = 0; i + 3 <= triangles.size(); i += 3) {
-        canvas.clear();
-        DrawTriangleList(state, canvas.target(), &triangles[i], 3);
-        for (int y = 0; y < canvas.height(); ++y)
-            for (int x = 0; x < canvas.width(); ++x)
-                if (canvas.touched(x, y)) ++counts[static_cast<size_t>(y * canvas.width() + x)];
-        EXPECT_TRUE(canvas.padding_untouched());
-    }
-    return counts;
-}
 
 // A grid of (n + 1)² points over the whole viewport, interior points jittered by up to
 // `jitter` pixels, cut into 2n² triangles with alternating diagonals.

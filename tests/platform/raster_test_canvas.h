@@ -2,6 +2,7 @@
 // their screen position.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -118,5 +119,20 @@ struct TestTexture {
         texture.pitch = width;
     }
 };
+
+// How many of the triangles cover each pixel (index y · width + x): each one is drawn
+// alone onto a cleared canvas and the touched pixels are counted.
+inline std::vector<int> CoverageCounts(const State& state, Canvas& canvas,
+                                       const std::vector<Vertex>& triangles) {
+    std::vector<int> counts(static_cast<size_t>(canvas.width() * canvas.height()), 0);
+    for (size_t i = 0; i + 3 <= triangles.size(); i += 3) {
+        canvas.clear();
+        DrawTriangleList(state, canvas.target(), &triangles[i], 3);
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                if (canvas.touched(x, y)) ++counts[static_cast<size_t>(y * canvas.width() + x)];
+    }
+    return counts;
+}
 
 }  // namespace plovant::raster::testing
