@@ -220,7 +220,8 @@ void MainWindow::mnuOpen_Click() {
         OpenedModel opened;
         if (read_model) opened = ReadViewModel(*chosen);
         std::vector<dx7::SurfacePtr> textures =
-            LoadViewTextures(device_, read_model ? opened.model : model_, settings_.DataPath);
+            LoadViewTextures(device_, read_model ? opened.model : model_, settings_.DataPath,
+                             options_.standby_folder);
         TexturesWindow& textures_window = frmTex();
 
         // From here on nothing fails.

@@ -40,6 +40,8 @@ struct MainWindowOptions {
     Dialogs* dialogs = nullptr;
     // The folder of the settings file "dovekit.ini"; empty: the executable's folder.
     std::string settings_folder;
+    // The folder of the stand-by bitmap "blank.bmp"; empty: the executable's folder.
+    std::string standby_folder;
     // Ends the program after a frame failed and was reported. Null: the application's
     // event loop is left with the code.
     std::function<void(int exit_code)> end_program;

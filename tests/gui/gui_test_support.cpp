@@ -52,6 +52,7 @@ MainWindow& GuiTest::Window() {
         MainWindowOptions options;
         options.dialogs = &dialogs_;
         options.settings_folder = Root().string();
+        options.standby_folder = standby_folder_;
         options.end_program = [this](int code) { end_program_code_ = code; };
         window_ = std::make_unique<MainWindow>(options);
         window_->show();

@@ -97,6 +97,7 @@ protected:
     ScriptedDialogs dialogs_;
     std::unique_ptr<MainWindow> window_;
     int end_program_code_ = -1;
+    std::string standby_folder_;  // empty: the stand-by bitmap beside the test program
 };
 
 // The fraction of the pixels of `image` inside `rect` that are pure blue.

@@ -233,6 +233,26 @@ TEST_F(MainWindowTest, AFailedOpenReportsAndKeepsEverything) {
     EXPECT_FLOAT_EQ(w.ModelSpin(), 0.12f);
 }
 
+TEST_F(MainWindowTest, AMissingStandByBitmapFailsTheOpenAndKeepsTheModel) {
+    WriteBitmap(Texture("wall.bmp"), Qt::green);
+    WriteFile(Root() / "good.rsm", QuadModel({"wall.bmp"}));
+    WriteFile(Root() / "gaps.rsm", QuadModel({"wall.bmp", "absent.bmp"}, 3.0f));
+    standby_folder_ = (Root() / "no-standby").string();  // holds no "blank.bmp"
+    MainWindow& w = Window();
+    Open(Root() / "good.rsm");
+    ASSERT_TRUE(dialogs_.messages.empty());
+    const dx7::SurfacePtr texture = w.TextureSurfaces()[0];
+
+    Open(Root() / "gaps.rsm");
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_NE(dialogs_.messages[0].text.find("blank.bmp"), std::string::npos) << dialogs_.messages[0].text;
+    EXPECT_EQ(w.windowTitle(), "Plovant - [good.rsm]");
+    EXPECT_EQ(w.ModelExtent(), 1.0f);
+    ASSERT_EQ(w.TextureSurfaces().size(), 2u);
+    EXPECT_EQ(w.TextureSurfaces()[0], texture);
+    EXPECT_EQ(w.ExistingTexturesWindow()->cboTex()->count(), 1);
+}
+
 TEST_F(MainWindowTest, ANameNotEndingInRsmReloadsTheOldModel) {
     WriteBitmap(Texture("wall.bmp"), Qt::green);
     WriteFile(Root() / "a.rsm", QuadModel({"wall.bmp"}, 4.0f));
