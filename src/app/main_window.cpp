@@ -242,10 +242,10 @@ void MainWindow::mnuOpen_Click() {
         textures_window.TextureRefresh();
         show();
         RestartFrameLoop();
-    } catch (const Error& error) {
+    } catch (const std::exception& error) {  // plovant::Error, or lack of memory
         file_name_ = previous_file_name;
         dialogs_->ShowMessage(kProgramTitle,
-                              "Cannot open " + *chosen + ":\n" + error.description(),
+                              "Cannot open " + *chosen + ":\n" + error.what(),
                               MessageIcon::Critical);
     }
 }
@@ -259,8 +259,8 @@ void MainWindow::mnuSave_Click() {
     const std::string path = SaveAsPath(*chosen);
     try {
         Write3DS(path, model_);
-    } catch (const Error& error) {
-        dialogs_->ShowMessage(kProgramTitle, "Cannot save " + path + ":\n" + error.description(),
+    } catch (const std::exception& error) {  // plovant::Error, or lack of memory
+        dialogs_->ShowMessage(kProgramTitle, "Cannot save " + path + ":\n" + error.what(),
                               MessageIcon::Critical);
     }
 }
@@ -302,6 +302,9 @@ void MainWindow::RunFrame() {
         // loop's to report.
         if (generation != loop_generation_ || closed_) return;
         FrameFailed(error);
+    } catch (const std::bad_alloc&) {
+        if (generation != loop_generation_ || closed_) return;
+        FrameFailed(Error(dx7::DDERR_OUTOFMEMORY, "Out of memory while drawing a frame."));
     }
 }
 
