@@ -12,6 +12,10 @@ constexpr int kClientWidth = 3810, kClientHeight = 2190;
 constexpr int kTextWidth = 3830, kTextHeight = 2175;
 // Gap between the main window's right edge and this window.
 constexpr int kGapTwips = 100;
+// The vertical place is the window system's choice; we choose below the textures
+// window (4200 twips high, standing level with the main window), with room for its
+// title bar, so that the two do not cover each other.
+constexpr int kTopBelowOwnerTwips = 4200 + 600;
 }  // namespace
 
 InfoWindow::InfoWindow(QWidget* owner, std::function<std::string()> text_source)
@@ -34,7 +38,8 @@ InfoWindow::InfoWindow(QWidget* owner, std::function<std::string()> text_source)
     InfoRefresh();
     if (owner) {
         const QRect outer = owner->frameGeometry();
-        move(outer.x() + outer.width() + TwipsToPixels(kGapTwips), y());
+        move(outer.x() + outer.width() + TwipsToPixels(kGapTwips),
+             outer.y() + TwipsToPixels(kTopBelowOwnerTwips));
     }
 }
 
