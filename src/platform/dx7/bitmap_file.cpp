@@ -47,8 +47,12 @@ bool UncompressedDataComplete(const QByteArray& bytes, std::string& reason) {
     }
     if (compression != 0 && compression != 3) return true;  // run-length data ends itself
     if (width <= 0 || bits <= 0 || bits > 32) return true;
-    const int64_t stride = (width * bits + 31) / 32 * 4;
     const int64_t rows = height < 0 ? -height : height;
+    if (width > kMaxBitmapSide || rows > kMaxBitmapSide) {
+        reason = "its size " + std::to_string(width) + " x " + std::to_string(rows) + " is too large";
+        return false;
+    }
+    const int64_t stride = (width * bits + 31) / 32 * 4;
     if (int64_t{offset} + stride * rows > bytes.size()) {
         reason = "its pixel data is cut short";
         return false;
