@@ -61,7 +61,7 @@ struct PixelPipeline {
         // a hidden pixel costs no division.
         uint32_t z = 0;
         if constexpr (kUsesDepth) {
-            z = static_cast<uint32_t>(Truncate(ClampNaNHigh(attr, bounds.lo, bounds.hi)).lane[kLaneZ]);
+            z = static_cast<uint32_t>(Truncate(ClampNaNHigh(attr, bounds.lo, bounds.hi)).template Lane<kLaneZ>());
             if constexpr (kDepth == DepthMode::LessEqual) {
                 if (z > *depth) return;
             } else {
@@ -75,7 +75,7 @@ struct PixelPipeline {
         if constexpr (kTextured) {
             const Int4 uv = Truncate(ClampNaNHigh(DivideByLastTwice(attr), bounds.lo, bounds.hi));
             uint32_t texel;
-            if (!Sampler::Sample(ctx.texture, uv.lane[kLaneU], uv.lane[kLaneV], texel)) return;
+            if (!Sampler::Sample(ctx.texture, uv, texel)) return;
             if constexpr (kShade == Shade::Texture) {
                 out = texel | 0xFF000000u;
             } else {

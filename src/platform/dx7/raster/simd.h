@@ -61,15 +61,18 @@ inline Vec4 DivideByLastTwice(Vec4 x) {
     return {_mm_div_ps(x.v, divisor)};
 }
 
-// Truncates each lane to an int; the lanes must lie within the int range.
+// Four ints.
 struct Int4 {
-    alignas(16) int32_t lane[4];
+    __m128i v;
+
+    template <int kLane>
+    int Lane() const {
+        if constexpr (kLane == 0) return _mm_cvtsi128_si32(v);
+        else return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, kLane * 0x55));
+    }
 };
-inline Int4 Truncate(Vec4 x) {
-    Int4 out;
-    _mm_store_si128(reinterpret_cast<__m128i*>(out.lane), _mm_cvttps_epi32(x.v));
-    return out;
-}
+// Truncates each lane to an int; the lanes must lie within the int range.
+inline Int4 Truncate(Vec4 x) { return {_mm_cvttps_epi32(x.v)}; }
 
 // A colour vector (b, g, r, a), each 0 … 255 (+0.5), packed as 0xAARRGGBB with each
 // channel truncated and saturated to 0 … 255 (NaN → 0).
@@ -149,6 +152,11 @@ inline Vec4 DivideByLastTwice(Vec4 x) {
 
 struct Int4 {
     int32_t lane[4];
+
+    template <int kLane>
+    int Lane() const {
+        return lane[kLane];
+    }
 };
 inline Int4 Truncate(Vec4 x) {
     return {{static_cast<int32_t>(x.v[0]), static_cast<int32_t>(x.v[1]),

@@ -42,47 +42,29 @@ struct Addressing {
 
 inline bool IsKeyed(uint32_t texel) { return (texel >> 24) == 0; }
 
-// Blends four texels with 8-bit fractions fx, fy. The weights add up to 256 and every
-// channel stays below 256 · 256, so the sums fit in 16 bits.
-#if defined(__SSE2__)
-PLOVANT_RASTER_INLINE uint32_t Bilerp(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11,
-                                      uint32_t fx, uint32_t fy) {
-    const uint32_t w11 = (fx * fy) >> 8;
-    const uint32_t w01 = fx - w11;
-    const uint32_t w10 = fy - w11;
-    const uint32_t w00 = 256 - fx - fy + w11;
-    const __m128i zero = _mm_setzero_si128();
-    // Weights as 16-bit lanes: (w00 × 4, w01 × 4) for the top row, (w10 × 4, w11 × 4).
-    __m128i wa = _mm_cvtsi32_si128(static_cast<int>(w00 | (w01 << 16)));
-    __m128i wb = _mm_cvtsi32_si128(static_cast<int>(w10 | (w11 << 16)));
-    wa = _mm_shufflelo_epi16(wa, _MM_SHUFFLE(1, 1, 0, 0));
-    wb = _mm_shufflelo_epi16(wb, _MM_SHUFFLE(1, 1, 0, 0));
-    wa = _mm_unpacklo_epi16(wa, wa);
-    wb = _mm_unpacklo_epi16(wb, wb);
-    const __m128i top = _mm_unpacklo_epi8(
-        _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t00)), _mm_cvtsi32_si128(static_cast<int>(t01))),
-        zero);
-    const __m128i bottom = _mm_unpacklo_epi8(
-        _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t10)), _mm_cvtsi32_si128(static_cast<int>(t11))),
-        zero);
-    __m128i sum = _mm_add_epi16(_mm_mullo_epi16(top, wa), _mm_mullo_epi16(bottom, wb));
-    sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
-    sum = _mm_srli_epi16(sum, 8);
-    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));
+// Picks the texel nearest the sample point among the four of a bilinear footprint, and
+// puts it in place of the keyed ones. False when the nearest texel itself is keyed.
+inline bool ReplaceKeyedTexels(uint32_t t[4], uint32_t fx, uint32_t fy) {
+    const uint32_t nearest = t[(fy < 128 ? 0 : 2) + (fx < 128 ? 0 : 1)];
+    if (IsKeyed(nearest)) return false;
+    for (int i = 0; i < 4; ++i) {
+        if (IsKeyed(t[i])) t[i] = nearest;
+    }
+    return true;
 }
-#else
-// Two channels at a time in 32-bit integers.
-inline uint32_t Bilerp(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11, uint32_t fx,
-                       uint32_t fy) {
+
+#if !defined(__SSE2__)
+// Blends four texels with 8-bit fractions, two channels at a time in 32-bit integers:
+// the weights add up to 256 and every channel stays below 256 · 256.
+inline uint32_t Bilerp(const uint32_t t[4], uint32_t fx, uint32_t fy) {
     const uint32_t w11 = (fx * fy) >> 8;
-    const uint32_t w01 = fx - w11;
-    const uint32_t w10 = fy - w11;
-    const uint32_t w00 = 256 - fx - fy + w11;
+    const uint32_t w[4] = {256 - fx - fy + w11, fx - w11, fy - w11, w11};
     constexpr uint32_t kMask = 0x00FF00FFu;
-    const uint32_t rb = (t00 & kMask) * w00 + (t01 & kMask) * w01 + (t10 & kMask) * w10 +
-                        (t11 & kMask) * w11;
-    const uint32_t ag = ((t00 >> 8) & kMask) * w00 + ((t01 >> 8) & kMask) * w01 +
-                        ((t10 >> 8) & kMask) * w10 + ((t11 >> 8) & kMask) * w11;
+    uint32_t rb = 0, ag = 0;
+    for (int i = 0; i < 4; ++i) {
+        rb += (t[i] & kMask) * w[i];
+        ag += ((t[i] >> 8) & kMask) * w[i];
+    }
     return ((rb >> 8) & kMask) | (ag & ~kMask);
 }
 #endif
@@ -92,44 +74,95 @@ struct TextureSampler {
     static constexpr bool kEnabled = true;
     using Addr = Addressing<kPow2Wrap>;
 
-    // Samples at (iu, iv) (texels × 256, texel centres at +128). Returns false when the
-    // pixel is to be skipped because of the colour key.
-    static PLOVANT_RASTER_INLINE bool Sample(const TextureInfo& t, int iu, int iv, uint32_t& out) {
+    // Samples at lanes 0 and 1 of `uv` (texels × 256, texel centres at +128). Returns
+    // false when the pixel is to be skipped because of the colour key.
+    static PLOVANT_RASTER_INLINE bool Sample(const TextureInfo& t, Int4 uv, uint32_t& out) {
         if constexpr (!kBilinear) {
-            const int x = Addr::U(t, iu >> kTexelFractionBits);
-            const int y = Addr::V(t, iv >> kTexelFractionBits);
+            const int x = Addr::U(t, uv.template Lane<0>() >> kTexelFractionBits);
+            const int y = Addr::V(t, uv.template Lane<1>() >> kTexelFractionBits);
             out = t.texels[y * t.pitch + x];
             if constexpr (kColorKey) {
                 if (IsKeyed(out)) return false;
             }
             return true;
         } else {
-            iu -= 128;  // measure from texel centres
-            iv -= 128;
-            const int xi = iu >> kTexelFractionBits;
-            const int yi = iv >> kTexelFractionBits;
-            const uint32_t fx = static_cast<uint32_t>(iu) & 255u;
-            const uint32_t fy = static_cast<uint32_t>(iv) & 255u;
-            const int x0 = Addr::U(t, xi);
-            const int x1 = Addr::U(t, xi + 1);
-            const uint32_t* row0 = t.texels + Addr::V(t, yi) * t.pitch;
-            const uint32_t* row1 = t.texels + Addr::V(t, yi + 1) * t.pitch;
-            uint32_t t00 = row0[x0], t01 = row0[x1], t10 = row1[x0], t11 = row1[x1];
-            if constexpr (kColorKey) {
-                if (IsKeyed(t00 & t01 & t10 & t11)) {
-                    const uint32_t nearest =
-                        fy < 128 ? (fx < 128 ? t00 : t01) : (fx < 128 ? t10 : t11);
-                    if (IsKeyed(nearest)) return false;
-                    if (IsKeyed(t00)) t00 = nearest;
-                    if (IsKeyed(t01)) t01 = nearest;
-                    if (IsKeyed(t10)) t10 = nearest;
-                    if (IsKeyed(t11)) t11 = nearest;
-                }
-            }
-            out = Bilerp(t00, t01, t10, t11, fx, fy);
-            return true;
+            return SampleBilinear(t, uv, out);
         }
     }
+
+#if defined(__SSE2__)
+    // The four texels are blended vertically, then horizontally, in 16-bit lanes:
+    // a · (256 − f) + b · f stays below 65536 for channels below 256.
+    static PLOVANT_RASTER_INLINE bool SampleBilinear(const TextureInfo& t, Int4 uv, uint32_t& out) {
+        const __m128i c = _mm_sub_epi32(uv.v, _mm_set1_epi32(128));  // from texel centres
+        const __m128i whole = _mm_srai_epi32(c, kTexelFractionBits);
+        const int xi = _mm_cvtsi128_si32(whole);
+        const int yi = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 0x55));
+        const int x0 = Addr::U(t, xi), x1 = Addr::U(t, xi + 1);
+        const uint32_t* row0 = t.texels + Addr::V(t, yi) * t.pitch;
+        const uint32_t* row1 = t.texels + Addr::V(t, yi + 1) * t.pitch;
+        __m128i top, bottom;  // (t00, t01) and (t10, t11) in the low 64 bits
+        if (x1 == x0 + 1) {
+            top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row0 + x0));
+            bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row1 + x0));
+        } else {
+            top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(row0[x0])),
+                                     _mm_cvtsi32_si128(static_cast<int>(row0[x1])));
+            bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(row1[x0])),
+                                        _mm_cvtsi32_si128(static_cast<int>(row1[x1])));
+        }
+        // Fractions in 16-bit lanes: (fx, fy, …).
+        __m128i f = _mm_and_si128(c, _mm_set1_epi32(255));
+        f = _mm_packs_epi32(f, f);
+        const __m128i zero = _mm_setzero_si128();
+        if constexpr (kColorKey) {
+            const __m128i four = _mm_unpacklo_epi64(top, bottom);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(four, zero)) & 0x8888) {  // an alpha is 0
+                alignas(16) uint32_t texels[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(texels), four);
+                const uint32_t packed = static_cast<uint32_t>(_mm_cvtsi128_si32(f));
+                if (!ReplaceKeyedTexels(texels, packed & 0xFFFF, packed >> 16)) return false;
+                const __m128i replaced = _mm_load_si128(reinterpret_cast<const __m128i*>(texels));
+                top = replaced;
+                bottom = _mm_unpackhi_epi64(replaced, replaced);
+            }
+        }
+        __m128i fy = _mm_shufflelo_epi16(f, _MM_SHUFFLE(1, 1, 1, 1));
+        fy = _mm_unpacklo_epi64(fy, fy);  // fy × 8
+        const __m128i fx = _mm_shufflelo_epi16(f, 0);
+        const __m128i k256 = _mm_set1_epi16(256);
+        const __m128i wx = _mm_unpacklo_epi64(_mm_sub_epi16(k256, fx), fx);  // 256 − fx × 4, fx × 4
+        const __m128i a = _mm_unpacklo_epi8(top, zero);
+        const __m128i b = _mm_unpacklo_epi8(bottom, zero);
+        __m128i v = _mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(k256, fy)), _mm_mullo_epi16(b, fy));
+        v = _mm_srli_epi16(v, 8);  // (left column, right column)
+        __m128i h = _mm_mullo_epi16(v, wx);
+        h = _mm_srli_epi16(_mm_add_epi16(h, _mm_srli_si128(h, 8)), 8);
+        out = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(h, h)));
+        return true;
+    }
+#else
+    static PLOVANT_RASTER_INLINE bool SampleBilinear(const TextureInfo& t, Int4 uv, uint32_t& out) {
+        const int iu = uv.template Lane<0>() - 128;  // from texel centres
+        const int iv = uv.template Lane<1>() - 128;
+        const int xi = iu >> kTexelFractionBits;
+        const int yi = iv >> kTexelFractionBits;
+        const uint32_t fx = static_cast<uint32_t>(iu) & 255u;
+        const uint32_t fy = static_cast<uint32_t>(iv) & 255u;
+        const int x0 = Addr::U(t, xi), x1 = Addr::U(t, xi + 1);
+        const uint32_t* row0 = t.texels + Addr::V(t, yi) * t.pitch;
+        const uint32_t* row1 = t.texels + Addr::V(t, yi + 1) * t.pitch;
+        uint32_t texels[4] = {row0[x0], row0[x1], row1[x0], row1[x1]};
+        if constexpr (kColorKey) {
+            if (IsKeyed(texels[0] & texels[1] & texels[2] & texels[3]) &&
+                !ReplaceKeyedTexels(texels, fx, fy)) {
+                return false;
+            }
+        }
+        out = Bilerp(texels, fx, fy);
+        return true;
+    }
+#endif
 };
 
 }  // namespace plovant::raster::detail
