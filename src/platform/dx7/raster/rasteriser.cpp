@@ -117,8 +117,9 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
 }
 
 // Divide by w and viewport mapping. The vertex has passed the w and guard-band tests.
+// The colour vector is filled only when asked for (Gouraud routines read it).
 #if defined(__SSE2__)
-inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s) {
+inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bool with_color) {
     const __m128 p = _mm_loadu_ps(&v.x);  // x y z w
     const __m128 rw = _mm_div_ps(_mm_set1_ps(1.0f), _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3)));
     // (x, y, z)/w mapped to the screen: (x, y, depth, 0).
@@ -135,6 +136,7 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s) {
     const __m128i t = _mm_cvttps_epi32(screen);
     const __m128i up = _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), screen));
     s.row = _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_sub_epi32(t, up), _MM_SHUFFLE(1, 1, 1, 1)));
+    if (!with_color) return;
     const __m128 rgba = _mm_loadu_ps(&v.r);
     s.color.v = _mm_add_ps(_mm_mul_ps(_mm_shuffle_ps(rgba, rgba, _MM_SHUFFLE(3, 0, 1, 2)),
                                       _mm_setr_ps(255.0f, 255.0f, 255.0f, 0.0f)),
@@ -149,7 +151,7 @@ inline bool SameColor(const Vertex& a, const Vertex& b, const Vertex& c) {
     return (_mm_movemask_ps(eq) & 7) == 7;
 }
 #else
-inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s) {
+inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bool with_color) {
     const float rw = 1.0f / v.w;
     s.x = ctx.centre_x + (v.x * rw) * ctx.scale_x;
     s.y = ctx.centre_y - (v.y * rw) * ctx.scale_y;
@@ -160,7 +162,7 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s) {
     s.range = Vec4::Set(us, vs, z, 0.0f);
     const int row = static_cast<int>(s.y);  // bounded
     s.row = row + (static_cast<float>(row) < s.y ? 1 : 0);
-    s.color = Vec4::Set(v.b * 255.0f + 0.5f, v.g * 255.0f + 0.5f, v.r * 255.0f + 0.5f, 255.5f);
+    if (with_color) s.color = Vec4::Set(v.b * 255.0f + 0.5f, v.g * 255.0f + 0.5f, v.r * 255.0f + 0.5f, 255.5f);
 }
 
 inline bool SameColor(const Vertex& a, const Vertex& b, const Vertex& c) {
@@ -201,6 +203,12 @@ inline int ChooseColorVariant(const DrawContext& ctx, const Vertex& a, const Ver
     return kColorFlat;
 }
 
+// The routines for Gouraud shading read the colour vectors; so do those for a flat
+// colour under modulation (see routine_tables.h).
+inline bool NeedsColorVector(const DrawContext& ctx, int variant) {
+    return variant == kColorGouraud || (variant == kColorFlat && ctx.textured);
+}
+
 // Twice the area a triangle covers in the texture, in texels².
 inline float TexelArea2(const DrawContext& ctx, const Vertex& a, const Vertex& b,
                         const Vertex& c) {
@@ -217,14 +225,15 @@ inline int ChooseFilter(const DrawContext& ctx, float texel_area2, float pixel_a
 
 // A triangle wholly inside the clip volume.
 void DrawUnclipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const Vertex& c) {
-    ScreenVertex s[3];
-    Project(ctx, a, s[0]);
-    Project(ctx, b, s[1]);
-    Project(ctx, c, s[2]);
-    const float area2 = Area2(s[0], s[1], s[2]);
-    if (Culled(ctx.cull, area2)) return;
     TriangleInfo info;
     const int variant = ChooseColorVariant(ctx, a, b, c, info);
+    const bool with_color = NeedsColorVector(ctx, variant);
+    ScreenVertex s[3];
+    Project(ctx, a, s[0], with_color);
+    Project(ctx, b, s[1], with_color);
+    Project(ctx, c, s[2], with_color);
+    const float area2 = Area2(s[0], s[1], s[2]);
+    if (Culled(ctx.cull, area2)) return;
     const int filter =
         ctx.choose_filter ? ChooseFilter(ctx, TexelArea2(ctx, a, b, c), area2) : ctx.mag_filter;
     switch (ctx.fill) {
@@ -257,8 +266,11 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
     const int n = poly.count;
     if (n < 3) return;
 
+    TriangleInfo info;
+    const int variant = ChooseColorVariant(ctx, a, b, c, info);
     ScreenVertex s[kMaxClipVertices];
-    for (int i = 0; i < n; ++i) Project(ctx, poly.vertices[i], s[i]);
+    const bool with_color = NeedsColorVector(ctx, variant);
+    for (int i = 0; i < n; ++i) Project(ctx, poly.vertices[i], s[i], with_color);
     // The polygon's orientation, from its whole area: one cull decision for it all.
     float fan_area2[kMaxClipVertices];
     float area2 = 0.0f;
@@ -268,8 +280,6 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
     }
     if (Culled(ctx.cull, area2)) return;
 
-    TriangleInfo info;
-    const int variant = ChooseColorVariant(ctx, a, b, c, info);
     int filter = ctx.mag_filter;
     if (ctx.choose_filter) {
         float texel_area2 = 0.0f;

@@ -116,7 +116,6 @@ void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs
 template <class P>
 void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
                   const ScreenVertex& v2, const TriangleInfo& info, float /*area2*/) {
-    // Sort by y: top, middle, bottom.
     const ScreenVertex* t = &v0;
     const ScreenVertex* m = &v1;
     const ScreenVertex* b = &v2;
