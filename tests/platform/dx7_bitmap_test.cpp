@@ -208,6 +208,14 @@ TEST_F(BitmapTest, FilesThatAreNotReadableBitmapsAreErrorsNamingTheFile) {
     huge[18] = 0xFF;  // width 0x00FF0004
     huge[20] = 0xFF;
     bad.push_back(huge);
+    std::vector<uint8_t> odd_header = good;
+    odd_header[14] = 8;  // a header size no bitmap has
+    bad.push_back(odd_header);
+    // A few bytes of run-length data describing a picture far larger than any texture.
+    BmpSpec bomb{.width = 5000, .height = 5000, .bits = 8, .compression = testing::kBiRle8,
+                 .palette = {0, 0xFFFFFF}};
+    bomb.data = {0, 1};
+    bad.push_back(BuildBmp(bomb));
     // A PNG named .bmp is not a Windows bitmap.
     bad.push_back({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
 

@@ -24,9 +24,11 @@ uint32_t Le(const QByteArray& bytes, qsizetype at, int size) {
     return v;
 }
 
-// QImage fills in what it can of an uncompressed bitmap whose pixel data is cut short.
-// Such a file is refused instead: its rows must all be there. Returns false (with
-// `reason`) for a file whose headers promise more pixel data than the file holds.
+// QImage fills in what it can of an uncompressed bitmap whose pixel data is cut short,
+// and makes up a picture from headers of sizes no Windows bitmap has. Such files are
+// refused instead: the header must be one of the known kinds (12-byte OS/2 core, 40-byte
+// info, 52/56-byte info with masks, 64-byte OS/2 2.x, 108-byte V4, 124-byte V5) and all
+// rows of an uncompressed bitmap must be there. Returns false with `reason` otherwise.
 bool UncompressedDataComplete(const QByteArray& bytes, std::string& reason) {
     constexpr qsizetype kFileHeader = 14;
     if (bytes.size() < kFileHeader + 16) return true;  // the reader refuses it itself
@@ -37,18 +39,20 @@ bool UncompressedDataComplete(const QByteArray& bytes, std::string& reason) {
         width = static_cast<int16_t>(Le(bytes, 18, 2));
         height = static_cast<int16_t>(Le(bytes, 20, 2));
         bits = Le(bytes, 24, 2);
-    } else if (header_size >= 40 && bytes.size() >= kFileHeader + 20) {
+    } else if (header_size == 40 || header_size == 52 || header_size == 56 || header_size == 64 ||
+               header_size == 108 || header_size == 124) {
         width = static_cast<int32_t>(Le(bytes, 18, 4));
         height = static_cast<int32_t>(Le(bytes, 22, 4));
         bits = Le(bytes, 28, 2);
         compression = Le(bytes, 30, 4);
     } else {
-        return true;
+        reason = "its header (" + std::to_string(header_size) + " bytes) is not a Windows bitmap header";
+        return false;
     }
     if (compression != 0 && compression != 3) return true;  // run-length data ends itself
     if (width <= 0 || bits <= 0 || bits > 32) return true;
     const int64_t rows = height < 0 ? -height : height;
-    if (width > kMaxBitmapSide || rows > kMaxBitmapSide) {
+    if (width > kMaxBitmapSide || rows > kMaxBitmapSide || width * rows > kMaxBitmapPixels) {
         reason = "its size " + std::to_string(width) + " x " + std::to_string(rows) + " is too large";
         return false;
     }
@@ -75,10 +79,10 @@ QImage DecodeBitmap(const QByteArray& bytes, std::string& reason) {
     reader.setDecideFormatFromContent(false);
     // The size from the headers (a top-down bitmap may report a negative height).
     const QSize size = reader.size();
-    if (std::abs(static_cast<int64_t>(size.width())) > kMaxBitmapSide ||
-        std::abs(static_cast<int64_t>(size.height())) > kMaxBitmapSide) {
-        reason = "its size " + std::to_string(size.width()) + " x " +
-                 std::to_string(std::abs(size.height())) + " is too large";
+    const int64_t width = std::abs(static_cast<int64_t>(size.width()));
+    const int64_t height = std::abs(static_cast<int64_t>(size.height()));
+    if (width > kMaxBitmapSide || height > kMaxBitmapSide || width * height > kMaxBitmapPixels) {
+        reason = "its size " + std::to_string(width) + " x " + std::to_string(height) + " is too large";
         return {};
     }
     QImage image;

@@ -2,6 +2,7 @@
 // surface's format by plain truncation of each channel.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <QByteArray>
@@ -11,8 +12,10 @@ namespace plovant::dx7 {
 
 class DirectDrawSurface7;
 
-// Largest bitmap side and file size accepted.
+// Largest bitmap side, pixel count and file size accepted (a few bytes of run-length
+// data can describe a huge picture; textures are far smaller).
 inline constexpr int kMaxBitmapSide = 16384;
+inline constexpr int64_t kMaxBitmapPixels = int64_t{4096} * 4096;
 inline constexpr qint64 kMaxBitmapFileBytes = 256 * 1024 * 1024;
 
 // Decodes the Windows bitmap in `bytes` (every BMP variant QImage reads: 1/4/8-bit
