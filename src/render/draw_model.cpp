@@ -22,16 +22,17 @@ size_t Bound(int32_t count, const std::vector<T>& array) {
     return count <= 0 ? 0 : std::min(static_cast<size_t>(count), array.size());
 }
 
+// Finite and below kSafeCoordinate in every component (false for infinities and NaN).
+bool Small(const RsmVertex& v) {
+    return std::fabs(v.X) < kSafeCoordinate && std::fabs(v.Y) < kSafeCoordinate &&
+           std::fabs(v.Z) < kSafeCoordinate;
+}
+
 bool Finite(const RsmVertex& v) {
     return std::isfinite(v.X) && std::isfinite(v.Y) && std::isfinite(v.Z);
 }
 
 bool Finite(const RsmTexVertex& t) { return std::isfinite(t.U) && std::isfinite(t.V); }
-
-bool Small(const RsmVertex& v) {
-    return std::fabs(v.X) < kSafeCoordinate && std::fabs(v.Y) < kSafeCoordinate &&
-           std::fabs(v.Z) < kSafeCoordinate;
-}
 
 D3DVECTOR ToVector(const RsmVertex& v) { return MakeVector(v.X, v.Y, v.Z); }
 
@@ -40,9 +41,8 @@ D3DVECTOR ToVector(const RsmVertex& v) { return MakeVector(v.X, v.Y, v.Z); }
 bool BuildFace(const RsmMesh& mesh, const RsmFace& face, D3DVERTEX* list) {
     const size_t vertex_count = mesh.Vertices.size();
     const size_t tex_count = mesh.TexVertices.size();
-    const auto in = [](int16_t index, size_t size) {
-        return index >= 0 && static_cast<size_t>(index) < size;
-    };
+    // A negative index converts to a huge size_t and fails the one comparison.
+    const auto in = [](int16_t index, size_t size) { return static_cast<size_t>(index) < size; };
     if (!in(face.V0, vertex_count) || !in(face.V1, vertex_count) || !in(face.V2, vertex_count) ||
         !in(face.T0, tex_count) || !in(face.T1, tex_count) || !in(face.T2, tex_count)) {
         return false;
@@ -53,14 +53,13 @@ bool BuildFace(const RsmMesh& mesh, const RsmFace& face, D3DVERTEX* list) {
     const RsmTexVertex& t0 = mesh.TexVertices[face.T0];
     const RsmTexVertex& t1 = mesh.TexVertices[face.T1];
     const RsmTexVertex& t2 = mesh.TexVertices[face.T2];
-    if (!Finite(p0) || !Finite(p1) || !Finite(p2) || !Finite(t0) || !Finite(t1) || !Finite(t2)) {
-        return false;
-    }
+    if (!Finite(t0) || !Finite(t1) || !Finite(t2)) return false;
 
     D3DVECTOR normal;
     if (Small(p0) && Small(p1) && Small(p2)) {
         normal = FaceNormal(ToVector(p1), ToVector(p0), ToVector(p2));
     } else {
+        if (!Finite(p0) || !Finite(p1) || !Finite(p2)) return false;
         try {
             normal = FaceNormal(ToVector(p1), ToVector(p0), ToVector(p2));
         } catch (const Error&) {
