@@ -45,8 +45,8 @@ public:
     virtual void GetViewport(D3DVIEWPORT7& viewport) const;
 
     // Supported states: ZENABLE (D3DZB_FALSE / TRUE), FILLMODE (POINT, WIREFRAME, SOLID),
-    // SHADEMODE (FLAT, GOURAUD; every vertex of our faces carries the same colour for
-    // flat-normal geometry, and gouraud interpolation is used), ZWRITEENABLE, CULLMODE,
+    // SHADEMODE (FLAT or GOURAUD, both drawn with interpolated vertex colours, which is
+    // the same picture for faces whose vertices share one normal), ZWRITEENABLE, CULLMODE,
     // ZFUNC (D3DCMP_*), ALPHABLENDENABLE (FALSE only), SPECULARENABLE, COLORKEYENABLE,
     // CLIPPING, LIGHTING, AMBIENT (a D3DCOLOR), LOCALVIEWER, NORMALIZENORMALS.
     // Another state number, or a value outside the state's range, throws
