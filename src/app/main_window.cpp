@@ -83,6 +83,10 @@ MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options))
                                                                        : options_.settings_folder);
 
     setObjectName("frm3D");
+    // Fixed single border: a title bar with minimise and close buttons, no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(kProgramTitle);
     setWindowIcon(QIcon(":/plovant.png"));
 

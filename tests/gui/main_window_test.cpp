@@ -64,6 +64,7 @@ TEST_F(MainWindowTest, StartsWithTheMenuCaptionAndSizeOfTheDesign) {
     EXPECT_EQ(w.DrawingArea()->size(), QSize(427, 389));
     EXPECT_EQ(w.DrawingArea()->y(), w.menuBar()->height());
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(w.size(), QSize(427, 389 + w.menuBar()->height()));
 
     // Start-up: tilt 120, the dialog starts in the data folder with the RSM pattern, the

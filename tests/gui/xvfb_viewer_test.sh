@@ -18,7 +18,9 @@ if [[ "${1:-}" != --inner ]]; then
             exit 77
         fi
     done
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inner "$@"
+    # Start looking for a free display away from 99, where every other xvfb-run -a
+    # starts: two servers started at once on one number can break each other.
+    exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" "$0" --inner "$@"
 fi
 shift
 
