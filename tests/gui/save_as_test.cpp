@@ -106,3 +106,22 @@ TEST_F(SaveAsTest, AFailureIsReportedAndLeavesTheTargetUntouched) {
 
 }  // namespace
 }  // namespace plovant::testing
+
+namespace plovant::testing {
+namespace {
+
+using SaveAsWithoutModelTest = GuiTest;
+
+TEST_F(SaveAsWithoutModelTest, AnOpenOfANonModelNameLeavesNothingToSave) {
+    WriteFile(Root() / "notes.txt", {'h', 'i'});
+    Open(Root() / "notes.txt");  // enables Save As, reads nothing
+    ASSERT_TRUE(Window().mnuSave()->isEnabled());
+    dialogs_.Answer((Root() / "empty").string());
+    Window().mnuSave()->trigger();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(Root() / "empty.3ds"));
+    EXPECT_FALSE(std::filesystem::exists(Root() / "empty"));
+}
+
+}  // namespace
+}  // namespace plovant::testing
