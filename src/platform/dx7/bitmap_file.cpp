@@ -29,12 +29,17 @@ uint32_t Le(const QByteArray& bytes, qsizetype at, int size) {
 // refused instead: the header must be one of the known kinds (12-byte OS/2 core, 40-byte
 // info, 52/56-byte info with masks, 64-byte OS/2 2.x, 108-byte V4, 124-byte V5) and all
 // rows of an uncompressed bitmap must be there. Returns false with `reason` otherwise.
-bool UncompressedDataComplete(const QByteArray& bytes, std::string& reason) {
+bool KnownHeaderAndCompleteRows(const QByteArray& bytes, std::string& reason) {
     constexpr qsizetype kFileHeader = 14;
     if (bytes.size() < kFileHeader + 16) return true;  // the reader refuses it itself
     const uint32_t offset = Le(bytes, 10, 4);
     const uint32_t header_size = Le(bytes, kFileHeader, 4);
     int64_t width = 0, height = 0, bits = 0, compression = 0;
+    // The fields read below: up to byte 26 of a core header, byte 34 of the others.
+    if (bytes.size() < (header_size == 12 ? 26 : 34)) {
+        reason = "its header is cut short";
+        return false;
+    }
     if (header_size == 12) {
         width = static_cast<int16_t>(Le(bytes, 18, 2));
         height = static_cast<int16_t>(Le(bytes, 20, 2));
@@ -73,7 +78,7 @@ QImage DecodeBitmap(const QByteArray& bytes, std::string& reason) {
         reason = "it cannot be read";
         return {};
     }
-    if (!UncompressedDataComplete(bytes, reason)) return {};
+    if (!KnownHeaderAndCompleteRows(bytes, reason)) return {};
     QImageReader reader(&buffer, "bmp");
     reader.setAutoDetectImageFormat(false);  // Windows bitmaps only, whatever the bytes
     reader.setDecideFormatFromContent(false);
