@@ -23,25 +23,32 @@ float Distance(Plane plane, const Vertex& v, float guard) {
     return 0.0f;
 }
 
-// The point where the edge from `inside` to `outside` meets the plane. Always computed
-// from the inside end, so the two triangles that share an edge get the same point.
+// The point where the edge from `inside` to `outside` meets the plane. It depends only on
+// the two end points and which one is inside, so the two triangles that share an edge
+// get the same point. The interpolation starts from the nearer end (parameter at most
+// 1/2): starting from the far end loses all precision when the two ends differ by many
+// orders of magnitude (a w of 1e30 against one of 1e-3, say).
 Vertex Intersect(Plane plane, const Vertex& inside, const Vertex& outside, float d_in,
                  float d_out, float guard) {
-    float t = d_in / (d_in - d_out);
-    t = t < 1.0f ? t : 1.0f;  // also maps NaN to 1
+    const float span = d_in - d_out;  // > 0
+    const bool from_inside = d_in <= -d_out;
+    const Vertex& from = from_inside ? inside : outside;
+    const Vertex& to = from_inside ? outside : inside;
+    float t = (from_inside ? d_in : -d_out) / span;
+    t = t < 0.5f ? t : 0.5f;  // also maps NaN to 0.5
     t = t > 0.0f ? t : 0.0f;
     auto lerp = [t](float a, float b) { return a + t * (b - a); };
     Vertex v;
-    v.x = lerp(inside.x, outside.x);
-    v.y = lerp(inside.y, outside.y);
-    v.z = lerp(inside.z, outside.z);
-    v.w = lerp(inside.w, outside.w);
-    v.r = lerp(inside.r, outside.r);
-    v.g = lerp(inside.g, outside.g);
-    v.b = lerp(inside.b, outside.b);
-    v.a = lerp(inside.a, outside.a);
-    v.u = lerp(inside.u, outside.u);
-    v.v = lerp(inside.v, outside.v);
+    v.x = lerp(from.x, to.x);
+    v.y = lerp(from.y, to.y);
+    v.z = lerp(from.z, to.z);
+    v.w = lerp(from.w, to.w);
+    v.r = lerp(from.r, to.r);
+    v.g = lerp(from.g, to.g);
+    v.b = lerp(from.b, to.b);
+    v.a = lerp(from.a, to.a);
+    v.u = lerp(from.u, to.u);
+    v.v = lerp(from.v, to.v);
     // Put the point exactly on the plane, so rounding cannot leave it just outside.
     switch (plane) {
         case Plane::W: v.w = v.w > kMinW ? v.w : kMinW; break;

@@ -270,7 +270,17 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
     const int variant = ChooseColorVariant(ctx, a, b, c, info);
     ScreenVertex s[kMaxClipVertices];
     const bool with_color = NeedsColorVector(ctx, variant);
-    for (int i = 0; i < n; ++i) Project(ctx, poly.vertices[i], s[i], with_color);
+    // The clipped vertices lie in the guard band up to rounding; should rounding ever
+    // have thrown one out of it (or made it NaN), the triangle is dropped rather than
+    // handed on with coordinates the scan conversion cannot take.
+    const float limit_x = ctx.guard * ctx.scale_x * 1.01f + 2.0f;
+    const float limit_y = ctx.guard * ctx.scale_y * 1.01f + 2.0f;
+    for (int i = 0; i < n; ++i) {
+        Project(ctx, poly.vertices[i], s[i], with_color);
+        if (!(std::fabs(s[i].x - ctx.centre_x) <= limit_x && std::fabs(s[i].y - ctx.centre_y) <= limit_y)) {
+            return;
+        }
+    }
     // The polygon's orientation, from its whole area: one cull decision for it all.
     float fan_area2[kMaxClipVertices];
     float area2 = 0.0f;

@@ -147,7 +147,10 @@ inline Vec4 ClampNaNHigh(Vec4 x, Vec4 lo, Vec4 hi) {
 }
 
 inline Vec4 DivideByLastTwice(Vec4 x) {
-    return {{x.v[0] / x.v[3], x.v[1] / x.v[3], x.v[2], x.v[3]}};
+    // 1/w interpolated across a sliver can reach 0; the result is clamped afterwards,
+    // so any large quotient will do (and C++ leaves a division by zero undefined).
+    const float d = x.v[3] != 0.0f ? x.v[3] : 1e-30f;
+    return {{x.v[0] / d, x.v[1] / d, x.v[2], x.v[3]}};
 }
 
 struct Int4 {

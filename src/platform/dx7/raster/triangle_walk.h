@@ -137,10 +137,11 @@ void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVe
     const float dx2 = b->x - t->x, dy2 = b->y - t->y;
     const float area2 = dx1 * dy2 - dx2 * dy1;
     if (area2 == 0.0f) return;
-    // One division for 1/area and the three edge slopes (dx/dy); an edge with dy = 0
-    // gets an infinite slope, which is never used.
+    // One division for 1/area and the three edge slopes (dx/dy). An edge with dy = 0
+    // spans no row and its slope is never used: it divides by 1 instead.
+    const float dy3 = b->y - m->y;
     const Vec4 slopes = Vec4::Set(1.0f, dx2, dx1, b->x - m->x) /
-                        Vec4::Set(area2, dy2, dy1, b->y - m->y);
+                        Vec4::Set(area2, dy2, dy1 != 0.0f ? dy1 : 1.0f, dy3 != 0.0f ? dy3 : 1.0f);
     const float inv_area = slopes.Lane0();
 
     // Gradients of the attribute and colour vectors, and their values at (0, y_top).
