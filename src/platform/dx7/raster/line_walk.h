@@ -1,7 +1,8 @@
 // Lines for wireframe fill (and single points for point fill): one pixel per step
 // along the major axis, the pixel whose centre is nearest the line on the minor axis,
-// both end points included. The attributes are interpolated linearly in screen space,
-// which keeps texture coordinates perspective-correct (u/w, v/w and 1/w are linear).
+// both end points included. The attributes are stepped linearly in screen space, which
+// keeps texture coordinates perspective-correct (u/w, v/w and 1/w are linear), and
+// clamped to the range of the two end points.
 #pragma once
 
 #include "platform/dx7/raster/pixel_pipeline.h"
@@ -44,28 +45,44 @@ void DrawLine(const DrawContext& ctx, const ScreenVertex& a, const ScreenVertex&
     begin = begin > major_lo ? begin : major_lo;
     end = end < major_hi ? end : major_hi;
 
+    if (begin > end) return;
+
+    // Values at the first pixel, then stepped by one pixel along the major axis.
     const Bounds bounds = MakeBounds(a, b, b);
+    // The first pixel may lie up to half a pixel before the end point: the values are
+    // extrapolated there (and the attributes clamped to the end points' range).
+    const float t = (static_cast<float>(begin) - major_p) * inv_length;
+    const Vec4 step_t = Vec4::Splat(inv_length);
     const Vec4 attr_delta = q.attr - p.attr;
-    const Vec4 color_delta = q.color - p.color;
+    const Vec4 attr_step = attr_delta * step_t;
+    Vec4 attr = p.attr + Vec4::Splat(t) * attr_delta;
+    Vec4 color_step = Vec4::Splat(0.0f);
+    Vec4 rgba = p.color;
+    if constexpr (P::kUsesColor) {
+        const Vec4 color_delta = q.color - p.color;
+        color_step = color_delta * step_t;
+        rgba = p.color + Vec4::Splat(t) * color_delta;
+    }
+    const float minor_step = (minor_q - minor_p) * inv_length;
+    float minor = minor_p + (minor_q - minor_p) * t + 0.5f;
+    const float minor_begin = static_cast<float>(minor_lo);
+    const float minor_end = static_cast<float>(minor_hi + 1);
     for (int i = begin; i <= end; ++i) {
-        float t = (static_cast<float>(i) - major_p) * inv_length;
-        t = t < 1.0f ? t : 1.0f;
-        t = t > 0.0f ? t : 0.0f;
-        const float minor = minor_p + (minor_q - minor_p) * t + 0.5f;
-        // Skip when outside the rows (or columns) we may write.
-        if (!(minor >= static_cast<float>(minor_lo) && minor < static_cast<float>(minor_hi + 1))) {
-            continue;
+        // Skip pixels outside the rows (or columns) we may write.
+        if (minor >= minor_begin && minor < minor_end) {
+            const int j = static_cast<int>(minor);  // >= 0: truncation is floor
+            const int x = x_major ? i : j;
+            const int y = x_major ? j : i;
+            uint16_t* depth = nullptr;
+            if constexpr (P::kUsesDepth) {
+                depth = ctx.depth + static_cast<ptrdiff_t>(y) * ctx.depth_pitch + x;
+            }
+            P::Run(ctx, info, bounds, ctx.color + static_cast<ptrdiff_t>(y) * ctx.color_pitch + x,
+                   depth, attr, rgba);
         }
-        const int j = static_cast<int>(minor);
-        const int x = x_major ? i : j;
-        const int y = x_major ? j : i;
-        const Vec4 tv = Vec4::Splat(t);
-        uint16_t* depth = nullptr;
-        if constexpr (P::kUsesDepth) {
-            depth = ctx.depth + static_cast<ptrdiff_t>(y) * ctx.depth_pitch + x;
-        }
-        P::Run(ctx, info, bounds, ctx.color + static_cast<ptrdiff_t>(y) * ctx.color_pitch + x, depth,
-               p.attr + tv * attr_delta, p.color + tv * color_delta);
+        minor += minor_step;
+        attr += attr_step;
+        if constexpr (P::kUsesColor) rgba += color_step;
     }
 }
 
