@@ -62,11 +62,11 @@ Vertex ToClip(float x, float y, float z, float u, float v) {
     return out;  // white diffuse, as lighting gives the viewer's vertices
 }
 
-// A sphere of radius 11.3 at the origin: 50 × 100 quads, 10,000 triangles, about a
+// A sphere of radius 10.45 at the origin: 50 × 100 quads, 10,000 triangles, about a
 // third of the target.
 std::vector<Vertex> Sphere() {
     const int lat = 50, lon = 100;
-    const float radius = 11.3f;
+    const float radius = 10.45f;
     auto point = [&](int i, int j) {
         const float theta = 3.14159265f * static_cast<float>(i) / lat;
         const float phi = 6.2831853f * static_cast<float>(j) / lon;

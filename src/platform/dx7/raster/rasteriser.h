@@ -73,6 +73,41 @@ struct Vertex {
 // the near (z = 0) and far (z = w) planes and whatever else is needed so that no
 // coordinate can overflow; pixels are limited to the viewport and the target. Never
 // allocates on the heap.
+//
+// The conventions, those of Direct3D 7:
+// - Screen: x right, y down; pixel (i, j) has its centre at (i, j). A clip-space vertex
+//   maps to x = vp.x + (1 + x/w) · vp.width / 2, y = vp.y + (1 − y/w) · vp.height / 2,
+//   depth = min_z + z/w · (max_z − min_z), stored as round(depth · 65535).
+// - Fill rule: a pixel is drawn when its centre lies inside the triangle or on a left or
+//   horizontal top edge, so triangles that share an edge cover each pixel once.
+// - Culling by the winding on screen: Clockwise culls triangles whose vertices run
+//   clockwise as seen on the screen, CounterClockwise (the default) the others. It
+//   applies to every fill mode.
+// - Clipping: besides the near and far planes, points with w < 1e-9 are cut away, and
+//   points far outside the viewport's sides are cut at a guard band a few thousand
+//   pixels out. A triangle with a NaN, infinite or larger than 1e30 x, y, z or w draws
+//   nothing. NaN or huge colours and texture coordinates are clamped.
+// - Depth: tested and written only when z_enable is set and the target has a depth
+//   buffer; z_write false keeps the buffer; CompareFunc::Never draws nothing.
+// - Texture coordinates are interpolated perspective-correctly (u/w, v/w and 1/w are
+//   interpolated, and divided per pixel). Texel i of a texture of width W covers u in
+//   [i/W, (i+1)/W]: nearest sampling takes texel floor(u · W), bilinear sampling blends
+//   the four texels around u · W − 1/2 with 8-bit weights. Wrap repeats the texture,
+//   Clamp repeats its edge texels.
+// - Filter: min_filter for a triangle that covers more texels than pixels (judged once
+//   per triangle from its areas in the texture and on screen), mag_filter otherwise.
+// - Colour key (color_key set): a keyed texel (alpha 0) leaves the pixel untouched,
+//   depth included. With bilinear sampling the texel nearest to the sample point
+//   decides; keyed texels among the other three take that texel's colour before the
+//   blend, so the key colour never bleeds into what is drawn.
+// - Colour: Diffuse is the vertex colour interpolated linearly on screen (Gouraud);
+//   Texture the texel; Modulate texel × diffuse per channel (white leaves the texel as
+//   it is). Without a texture every op draws the diffuse colour. Colours are clamped to
+//   0 … 1 before conversion. The unused top byte of every written pixel is 0xFF.
+// - Wireframe draws the edges of each triangle (one pixel per step along the longer
+//   axis, both end points included), depth-tested and shaded as solid fill would be;
+//   edges made by clipping are not drawn. Point draws each vertex that survives
+//   clipping as one pixel.
 void DrawTriangleList(const State& state, const Target& target, const Vertex* vertices,
                       size_t count);
 
