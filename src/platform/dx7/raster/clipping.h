@@ -38,7 +38,7 @@ enum : uint32_t {
 
 // Each test is "not (distance >= 0)", so that NaN counts as outside every plane. The
 // distances are computed exactly as ClipTriangle computes them.
-#if defined(__SSE2__)
+#if defined(PLOVANT_RASTER_SSE2)
 inline uint32_t Outcode(const Vertex& v, float guard) {
     const __m128 p = _mm_loadu_ps(&v.x);                               // x y z w
     const __m128 w = _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3));

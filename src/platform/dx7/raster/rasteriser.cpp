@@ -118,7 +118,7 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
 
 // Divide by w and viewport mapping. The vertex has passed the w and guard-band tests.
 // The colour vector is filled only when asked for (Gouraud routines read it).
-#if defined(__SSE2__)
+#if defined(PLOVANT_RASTER_SSE2)
 inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bool with_color) {
     const __m128 p = _mm_loadu_ps(&v.x);  // x y z w
     const __m128 rw = _mm_div_ps(_mm_set1_ps(1.0f), _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3)));

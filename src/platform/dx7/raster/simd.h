@@ -1,12 +1,15 @@
 // Four floats handled together: the attributes of a pixel (u/w, v/w, z, 1/w) and its
 // colour (b, g, r, a) are each stepped, clamped and converted as one vector. SSE2 where
-// the compiler offers it (every x86-64), plain floats elsewhere, with the same results
-// for every input the rasteriser produces.
+// the compiler offers it (every x86-64), plain floats elsewhere; the two give the same
+// pixels except for rounding in the last bit of bilinear blends.
 #pragma once
 
 #include <cstdint>
 
-#if defined(__SSE2__)
+// SSE2 is part of every x86-64 target; GCC and Clang say so with __SSE2__, MSVC with
+// _M_X64 (or _M_IX86_FP >= 2 on 32-bit x86).
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define PLOVANT_RASTER_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -22,7 +25,7 @@
 
 namespace plovant::raster::detail {
 
-#if defined(__SSE2__)
+#if defined(PLOVANT_RASTER_SSE2)
 
 struct Vec4 {
     __m128 v;
@@ -166,9 +169,10 @@ inline Int4 Truncate(Vec4 x) {
              static_cast<int32_t>(x.v[2]), static_cast<int32_t>(x.v[3])}};
 }
 
+// A colour lane to 0 … 255 as the SSE2 conversion and saturation give it (NaN → 0).
 inline uint32_t ChannelOf(float c) {
-    c = c < 255.0f ? c : 255.0f;
     c = c > 0.0f ? c : 0.0f;  // NaN → 0
+    c = c < 255.0f ? c : 255.0f;
     return static_cast<uint32_t>(c);
 }
 

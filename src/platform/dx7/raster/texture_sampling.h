@@ -53,7 +53,7 @@ inline bool ReplaceKeyedTexels(uint32_t t[4], uint32_t fx, uint32_t fy) {
     return true;
 }
 
-#if !defined(__SSE2__)
+#if !defined(PLOVANT_RASTER_SSE2)
 // Blends four texels with 8-bit fractions, two channels at a time in 32-bit integers:
 // the weights add up to 256 and every channel stays below 256 · 256.
 inline uint32_t Bilerp(const uint32_t t[4], uint32_t fx, uint32_t fy) {
@@ -90,7 +90,7 @@ struct TextureSampler {
         }
     }
 
-#if defined(__SSE2__)
+#if defined(PLOVANT_RASTER_SSE2)
     // The four texels are blended vertically, then horizontally, in 16-bit lanes:
     // a · (256 − f) + b · f stays below 65536 for channels below 256.
     static PLOVANT_RASTER_INLINE bool SampleBilinear(const TextureInfo& t, Int4 uv, uint32_t& out) {
