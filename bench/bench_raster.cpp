@@ -21,9 +21,7 @@ constexpr int kHeight = 389;
 struct Frame {
     std::vector<uint32_t> color = std::vector<uint32_t>(kWidth * kHeight);
     std::vector<uint16_t> depth = std::vector<uint16_t>(kWidth * kHeight);
-    Target target() {
-        return Target{color.data(), kWidth, depth.data(), kWidth, kWidth, kHeight};
-    }
+    Target target() { return Target{color.data(), kWidth, depth.data(), kWidth, kWidth, kHeight}; }
     void clear() {
         const Target t = target();
         FillColor(t, 0, 0, kWidth, kHeight, 0xFF0000FFu);
@@ -128,7 +126,8 @@ void RunFrames(benchmark::State& bench, const State& state, const std::vector<Ve
     const double triangles = static_cast<double>(vertices.size() / 3);
     bench.counters["triangles/s"] =
         benchmark::Counter(triangles, benchmark::Counter::kIsIterationInvariantRate);
-    bench.counters["frames/s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
+    bench.counters["frames/s"] =
+        benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
     bench.counters["covered"] = static_cast<double>(CoveredPixels(frame)) / (kWidth * kHeight);
 }
 

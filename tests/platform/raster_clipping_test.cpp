@@ -145,7 +145,9 @@ TEST(RasterClipping, ClippedMeshStillCoversEachPixelOnce) {
     const Camera cam;
     std::vector<Vertex> tris;
     const int n = 8;
-    auto p = [&](int i, int j) { return cam.Clip(-6.0f + 12.0f * i / n, -0.5f, -3.0f + 13.0f * j / n); };
+    auto p = [&](int i, int j) {
+        return cam.Clip(-6.0f + 12.0f * i / n, -0.5f, -3.0f + 13.0f * j / n);
+    };
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
             tris.insert(tris.end(), {p(i, j), p(i + 1, j), p(i + 1, j + 1)});
@@ -198,9 +200,9 @@ TEST(RasterClipping, GuardBandKeepsFarVerticesExact) {
 TEST(RasterClipping, WildCoordinatesNeverWriteOutsideTheViewport) {
     const float kNaN = std::numeric_limits<float>::quiet_NaN();
     const float kInf = std::numeric_limits<float>::infinity();
-    const float specials[] = {kNaN, kInf,   -kInf,   0.0f,    -0.0f,  1e38f, -1e38f, 1e-38f,
-                              1e-45f, 1e30f, 3e30f, -1e20f, 1e-9f, 0.5f,  -1.0f, 1.0f,
-                              2.0f,  1e5f,  -7e6f,  65536.0f};
+    const float specials[] = {kNaN,   kInf,   -kInf, 0.0f,  -0.0f,  1e38f,   -1e38f,
+                              1e-38f, 1e-45f, 1e30f, 3e30f, -1e20f, 1e-9f,   0.5f,
+                              -1.0f,  1.0f,   2.0f,  1e5f,  -7e6f,  65536.0f};
     std::mt19937 rng(12345);
     std::uniform_int_distribution<size_t> pick(0, std::size(specials) - 1);
     std::uniform_real_distribution<float> ordinary(-2.0f, 2.0f);
@@ -241,10 +243,12 @@ TEST(RasterClipping, TriangleWithANonFiniteVertexIsRejected) {
     Canvas canvas(16, 16);
     const State state = PlainState(16, 16);
     const Camera cam;
-    for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    for (float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
         for (int corner = 0; corner < 3; ++corner) {
             for (int coordinate = 0; coordinate < 4; ++coordinate) {
-                std::vector<Vertex> tri = {cam.Clip(-2, -2, 3), cam.Clip(2, -2, 3), cam.Clip(0, 2, 3)};
+                std::vector<Vertex> tri = {cam.Clip(-2, -2, 3), cam.Clip(2, -2, 3),
+                                           cam.Clip(0, 2, 3)};
                 (&tri[static_cast<size_t>(corner)].x)[coordinate] = bad;
                 DrawTriangleList(state, canvas.target(), tri.data(), 3);
                 EXPECT_EQ(canvas.count_touched(), 0) << corner << " " << coordinate;

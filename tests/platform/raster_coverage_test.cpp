@@ -62,7 +62,8 @@ TEST(RasterCoverage, SharedEdgesCoverEachPixelExactlyOnce) {
     // fill rule); the others put them anywhere.
     for (float jitter : {0.0f, 0.5f, 1.6f}) {
         for (unsigned seed = 1; seed <= 3; ++seed) {
-            const auto counts = CoverageCounts(state, canvas, GridMesh(state.viewport, 6, jitter, seed));
+            const auto counts =
+                CoverageCounts(state, canvas, GridMesh(state.viewport, 6, jitter, seed));
             for (int y = 0; y < 40; ++y)
                 for (int x = 0; x < 48; ++x)
                     ASSERT_EQ(counts[static_cast<size_t>(y * 48 + x)], 1)
@@ -84,7 +85,8 @@ TEST(RasterCoverage, FanAroundAPointCoversEachPixelOnce) {
     }
     std::vector<Vertex> tris;
     const Vertex centre = At(vp, 20.3f, 19.8f);
-    for (int k = 0; k < spokes; ++k) tris.insert(tris.end(), {centre, rim[k], rim[(k + 1) % spokes]});
+    for (int k = 0; k < spokes; ++k)
+        tris.insert(tris.end(), {centre, rim[k], rim[(k + 1) % spokes]});
     const auto counts = CoverageCounts(state, canvas, tris);
     int covered = 0;
     for (int c : counts) {
@@ -122,10 +124,14 @@ TEST(RasterCoverage, FullViewportQuadFillsExactlyTheViewport) {
     State state = PlainState(64, 48);
     state.viewport = Viewport{10, 7, 33, 21, 0.0f, 1.0f};
     Vertex a, b, c, d;
-    a.x = -1; a.y = 1;
-    b.x = 1; b.y = 1;
-    c.x = 1; c.y = -1;
-    d.x = -1; d.y = -1;
+    a.x = -1;
+    a.y = 1;
+    b.x = 1;
+    b.y = 1;
+    c.x = 1;
+    c.y = -1;
+    d.x = -1;
+    d.y = -1;
     for (Vertex* v : {&a, &b, &c, &d}) *v = WithColor(*v, 0x00FF00);
     const std::vector<Vertex> quad = {a, b, c, a, c, d};
     DrawTriangleList(state, canvas.target(), quad.data(), quad.size());
@@ -181,8 +187,8 @@ TEST(RasterCoverage, DrawsOnlyWholeTrianglesOfTheList) {
     Canvas canvas(16, 16);
     const State state = PlainState(16, 16);
     const Viewport& vp = state.viewport;
-    const std::vector<Vertex> v = {At(vp, 0, 0), At(vp, 8, 0), At(vp, 0, 8),
-                                   At(vp, 8, 8), At(vp, 16, 8)};
+    const std::vector<Vertex> v = {At(vp, 0, 0), At(vp, 8, 0), At(vp, 0, 8), At(vp, 8, 8),
+                                   At(vp, 16, 8)};
     DrawTriangleList(state, canvas.target(), v.data(), v.size());  // 5 vertices: 1 triangle
     EXPECT_TRUE(canvas.touched(1, 1));
     EXPECT_FALSE(canvas.touched(10, 9));
@@ -196,8 +202,8 @@ TEST(RasterFill, FillsRectanglesLimitedToTheTarget) {
     FillDepth(target, -10, -10, 3, 30, 1234);
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 20; ++x) {
-            EXPECT_EQ(canvas.raw(x, y), (x >= 5 && x < 9 && y >= 2 && y < 4) ? 0xFFABCDEFu
-                                                                            : testing::kBackground);
+            EXPECT_EQ(canvas.raw(x, y),
+                      (x >= 5 && x < 9 && y >= 2 && y < 4) ? 0xFFABCDEFu : testing::kBackground);
             EXPECT_EQ(canvas.depth(x, y), x < 3 ? 1234 : testing::kFarDepth);
         }
     FillColor(target, 15, 0, 40, 10, 1);  // hangs over the right edge

@@ -55,8 +55,10 @@ TEST(RasterDepth, InterpenetratingSurfacesCrossWhereTheirDepthsAreEqual) {
     const State state = PlainState(64, 8);
     const Viewport& vp = state.viewport;
     Draw(state, canvas, Quad(vp, 0, 0, 64, 8, 0.5f, 0x0000FF));
-    const Vertex a = WithColor(At(vp, 0, 0, 0.0f), 0xFF0000), b = WithColor(At(vp, 64, 0, 1.0f), 0xFF0000);
-    const Vertex c = WithColor(At(vp, 64, 8, 1.0f), 0xFF0000), d = WithColor(At(vp, 0, 8, 0.0f), 0xFF0000);
+    const Vertex a = WithColor(At(vp, 0, 0, 0.0f), 0xFF0000),
+                 b = WithColor(At(vp, 64, 0, 1.0f), 0xFF0000);
+    const Vertex c = WithColor(At(vp, 64, 8, 1.0f), 0xFF0000),
+                 d = WithColor(At(vp, 0, 8, 0.0f), 0xFF0000);
     Draw(state, canvas, {a, b, c, a, c, d});
     for (int x = 0; x < 64; ++x) {
         if (x == 32) continue;  // exactly equal depth
@@ -74,9 +76,9 @@ TEST(RasterDepth, CompareFunctions) {
         CompareFunc func;
         bool less, equal, greater;
     } cases[] = {
-        {CompareFunc::Never, false, false, false},     {CompareFunc::Less, true, false, false},
-        {CompareFunc::Equal, false, true, false},      {CompareFunc::LessEqual, true, true, false},
-        {CompareFunc::Greater, false, false, true},    {CompareFunc::NotEqual, true, false, true},
+        {CompareFunc::Never, false, false, false},      {CompareFunc::Less, true, false, false},
+        {CompareFunc::Equal, false, true, false},       {CompareFunc::LessEqual, true, true, false},
+        {CompareFunc::Greater, false, false, true},     {CompareFunc::NotEqual, true, false, true},
         {CompareFunc::GreaterEqual, false, true, true}, {CompareFunc::Always, true, true, true},
     };
     Canvas canvas(8, 8);

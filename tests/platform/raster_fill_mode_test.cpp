@@ -31,7 +31,9 @@ TEST(RasterFillMode, WireframeDrawsTheEdgesOnly) {
     const Viewport& vp = state.viewport;
     const double pts[3][2] = {{6.2, 5.7}, {57.4, 14.1}, {20.3, 58.6}};
     std::vector<Vertex> tri;
-    for (const auto& p : pts) tri.push_back(WithColor(At(vp, static_cast<float>(p[0]), static_cast<float>(p[1])), 0x00FF00));
+    for (const auto& p : pts)
+        tri.push_back(
+            WithColor(At(vp, static_cast<float>(p[0]), static_cast<float>(p[1])), 0x00FF00));
     DrawTriangleList(state, canvas.target(), tri.data(), 3);
     int drawn = 0;
     for (int y = 0; y < 64; ++y)
@@ -63,12 +65,14 @@ TEST(RasterFillMode, WireframeIsDepthTested) {
     const Viewport& vp = state.viewport;
     // A solid red quad at depth 0.3, then a wireframe triangle behind it (0.6) whose
     // edges run partly under the quad.
-    const std::vector<Vertex> quad = {WithColor(At(vp, 0, 0, 0.3f), 0xFF0000), WithColor(At(vp, 16, 0, 0.3f), 0xFF0000),
-                                      WithColor(At(vp, 16, 32, 0.3f), 0xFF0000), WithColor(At(vp, 0, 0, 0.3f), 0xFF0000),
-                                      WithColor(At(vp, 16, 32, 0.3f), 0xFF0000), WithColor(At(vp, 0, 32, 0.3f), 0xFF0000)};
+    const std::vector<Vertex> quad = {
+        WithColor(At(vp, 0, 0, 0.3f), 0xFF0000),   WithColor(At(vp, 16, 0, 0.3f), 0xFF0000),
+        WithColor(At(vp, 16, 32, 0.3f), 0xFF0000), WithColor(At(vp, 0, 0, 0.3f), 0xFF0000),
+        WithColor(At(vp, 16, 32, 0.3f), 0xFF0000), WithColor(At(vp, 0, 32, 0.3f), 0xFF0000)};
     DrawTriangleList(state, canvas.target(), quad.data(), quad.size());
     state.fill = FillMode::Wireframe;
-    const std::vector<Vertex> tri = {WithColor(At(vp, 4, 10, 0.6f), 0x0000FF), WithColor(At(vp, 28, 10, 0.6f), 0x0000FF),
+    const std::vector<Vertex> tri = {WithColor(At(vp, 4, 10, 0.6f), 0x0000FF),
+                                     WithColor(At(vp, 28, 10, 0.6f), 0x0000FF),
                                      WithColor(At(vp, 28, 26, 0.6f), 0x0000FF)};
     DrawTriangleList(state, canvas.target(), tri.data(), 3);
     EXPECT_EQ(canvas.rgb(8, 10), 0xFF0000u);   // hidden under the quad
@@ -106,7 +110,8 @@ TEST(RasterFillMode, PointFillDrawsTheVertices) {
     State state = PlainState(32, 32);
     state.fill = FillMode::Point;
     const Viewport& vp = state.viewport;
-    const std::vector<Vertex> tri = {WithColor(At(vp, 3.2f, 4.4f), 0xFFFF00), WithColor(At(vp, 27.6f, 6.0f), 0xFFFF00),
+    const std::vector<Vertex> tri = {WithColor(At(vp, 3.2f, 4.4f), 0xFFFF00),
+                                     WithColor(At(vp, 27.6f, 6.0f), 0xFFFF00),
                                      WithColor(At(vp, 12.0f, 25.5f), 0xFFFF00)};
     DrawTriangleList(state, canvas.target(), tri.data(), 3);
     EXPECT_EQ(canvas.count_touched(), 3);

@@ -61,7 +61,8 @@ public:
     bool padding_untouched() const {
         for (int y = 0; y < height_; ++y)
             for (int x = width_; x < width_ + kPad; ++x)
-                if (color_[static_cast<size_t>(y * (width_ + kPad) + x)] != kBackground) return false;
+                if (color_[static_cast<size_t>(y * (width_ + kPad) + x)] != kBackground)
+                    return false;
         return true;
     }
 

@@ -31,7 +31,8 @@ TestTexture NumberedTexture(int width, int height) {
     return TestTexture(width, height, texels);
 }
 uint32_t NumberedTexel(int x, int y) {
-    return (0xFF000040u | static_cast<uint32_t>(x * 16) << 16 | static_cast<uint32_t>(y * 16) << 8) &
+    return (0xFF000040u | static_cast<uint32_t>(x * 16) << 16 |
+            static_cast<uint32_t>(y * 16) << 8) &
            0x00FFFFFFu;
 }
 
@@ -64,7 +65,8 @@ TEST(RasterTexture, NearestTexelsLandOnTheirPixels) {
     state.viewport = Viewport{5, 3, 64, 64, 0.0f, 1.0f};
     Draw(state, canvas, ScreenQuad(state.viewport, 5, 3, 69, 67));
     for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) ASSERT_EQ(canvas.rgb(x + 5, y + 3), NumberedTexel(x / 8, y / 8)) << x << "," << y;
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(canvas.rgb(x + 5, y + 3), NumberedTexel(x / 8, y / 8)) << x << "," << y;
     EXPECT_EQ(canvas.rgb(4, 10), kBg);
     EXPECT_EQ(canvas.rgb(69, 10), kBg);
 }
@@ -90,7 +92,8 @@ TEST(RasterTexture, TiltedQuadIsPerspectiveCorrect) {
     const float ox = -1.2f, oy = -1.0f, oz = 2.0f;
     const float e1x = 2.4f, e2y = 1.9f, e2z = 3.0f;
     const Vertex a = clip(ox, oy, oz, 0, 0), b = clip(ox + e1x, oy, oz, 1, 0);
-    const Vertex c = clip(ox + e1x, oy + e2y, oz + e2z, 1, 1), d = clip(ox, oy + e2y, oz + e2z, 0, 1);
+    const Vertex c = clip(ox + e1x, oy + e2y, oz + e2z, 1, 1),
+                 d = clip(ox, oy + e2y, oz + e2z, 0, 1);
     Draw(state, canvas, {a, b, c, a, c, d});
 
     int checked = 0, affine_would_differ = 0;
@@ -151,18 +154,18 @@ TEST(RasterTexture, NearestAgainstBilinearMagnification) {
     state.mag_filter = Filter::Linear;
     state.address_u = Address::Clamp;
     Draw(state, canvas, quad);
-    EXPECT_EQ(grey(0), 0);      // clamped at the edge
-    EXPECT_EQ(grey(16), 0);     // on texel 0's centre
+    EXPECT_EQ(grey(0), 0);   // clamped at the edge
+    EXPECT_EQ(grey(16), 0);  // on texel 0's centre
     EXPECT_NEAR(grey(24), 64, 1);
     EXPECT_NEAR(grey(32), 128, 1);
     EXPECT_NEAR(grey(40), 191, 1);
-    EXPECT_EQ(grey(48), 255);   // on texel 1's centre
+    EXPECT_EQ(grey(48), 255);  // on texel 1's centre
     EXPECT_EQ(grey(63), 255);
     for (int x = 17; x < 48; ++x) ASSERT_GT(grey(x), grey(x - 1)) << x;  // a smooth ramp
 
     state.address_u = Address::Wrap;
     Draw(state, canvas, quad);
-    EXPECT_NEAR(grey(0), 128, 1);  // half texel 1 (wrapped round) and half texel 0
+    EXPECT_NEAR(grey(0), 128, 1);   // half texel 1 (wrapped round) and half texel 0
     EXPECT_NEAR(grey(63), 135, 1);  // 47% texel 0 (wrapped round), 53% texel 1
     EXPECT_EQ(grey(16), 0);
 }
@@ -208,7 +211,8 @@ TEST(RasterTexture, WrapAndClampAddressing) {
     Draw(state, canvas, quad);
     for (int x = 3; x < 60; x += 5)
         for (int y = 2; y < 50; y += 5)
-            ASSERT_EQ(canvas.rgb(x, y), NumberedTexel(x < 30 ? 0 : (x - 30) / 10, y < 25 ? y / 5 : 4))
+            ASSERT_EQ(canvas.rgb(x, y),
+                      NumberedTexel(x < 30 ? 0 : (x - 30) / 10, y < 25 ? y / 5 : 4))
                 << x << "," << y;
 }
 
@@ -302,7 +306,8 @@ TEST(RasterTexture, GouraudInterpolatesVertexColours) {
     Canvas canvas(64, 64);
     const State state = PlainState(64, 64);
     const Viewport& vp = state.viewport;
-    const std::vector<Vertex> tri = {WithColor(At(vp, 2, 2), 0xFF0000), WithColor(At(vp, 62, 2), 0x00FF00),
+    const std::vector<Vertex> tri = {WithColor(At(vp, 2, 2), 0xFF0000),
+                                     WithColor(At(vp, 62, 2), 0x00FF00),
                                      WithColor(At(vp, 2, 62), 0x0000FF)};
     Draw(state, canvas, tri);
     auto near = [](uint32_t got, int r, int g, int b) {

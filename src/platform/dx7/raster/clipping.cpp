@@ -12,13 +12,20 @@ enum class Plane { W, Near, Far, Left, Right, Bottom, Top };
 // Signed distance to the plane, positive inside; the same expressions as Outcode.
 float Distance(Plane plane, const Vertex& v, float guard) {
     switch (plane) {
-        case Plane::W: return v.w - kMinW;
-        case Plane::Near: return v.z;
-        case Plane::Far: return v.w - v.z;
-        case Plane::Left: return v.x + guard * v.w;
-        case Plane::Right: return guard * v.w - v.x;
-        case Plane::Bottom: return v.y + guard * v.w;
-        case Plane::Top: return guard * v.w - v.y;
+        case Plane::W:
+            return v.w - kMinW;
+        case Plane::Near:
+            return v.z;
+        case Plane::Far:
+            return v.w - v.z;
+        case Plane::Left:
+            return v.x + guard * v.w;
+        case Plane::Right:
+            return guard * v.w - v.x;
+        case Plane::Bottom:
+            return v.y + guard * v.w;
+        case Plane::Top:
+            return guard * v.w - v.y;
     }
     return 0.0f;
 }
@@ -28,8 +35,8 @@ float Distance(Plane plane, const Vertex& v, float guard) {
 // get the same point. The interpolation starts from the nearer end (parameter at most
 // 1/2): starting from the far end loses all precision when the two ends differ by many
 // orders of magnitude (a w of 1e30 against one of 1e-3, say).
-Vertex Intersect(Plane plane, const Vertex& inside, const Vertex& outside, float d_in,
-                 float d_out, float guard) {
+Vertex Intersect(Plane plane, const Vertex& inside, const Vertex& outside, float d_in, float d_out,
+                 float guard) {
     const float span = d_in - d_out;  // > 0
     const bool from_inside = d_in <= -d_out;
     const Vertex& from = from_inside ? inside : outside;
@@ -51,13 +58,27 @@ Vertex Intersect(Plane plane, const Vertex& inside, const Vertex& outside, float
     v.v = lerp(from.v, to.v);
     // Put the point exactly on the plane, so rounding cannot leave it just outside.
     switch (plane) {
-        case Plane::W: v.w = v.w > kMinW ? v.w : kMinW; break;
-        case Plane::Near: v.z = 0.0f; break;
-        case Plane::Far: v.z = v.w; break;
-        case Plane::Left: v.x = -guard * v.w; break;
-        case Plane::Right: v.x = guard * v.w; break;
-        case Plane::Bottom: v.y = -guard * v.w; break;
-        case Plane::Top: v.y = guard * v.w; break;
+        case Plane::W:
+            v.w = v.w > kMinW ? v.w : kMinW;
+            break;
+        case Plane::Near:
+            v.z = 0.0f;
+            break;
+        case Plane::Far:
+            v.z = v.w;
+            break;
+        case Plane::Left:
+            v.x = -guard * v.w;
+            break;
+        case Plane::Right:
+            v.x = guard * v.w;
+            break;
+        case Plane::Bottom:
+            v.y = -guard * v.w;
+            break;
+        case Plane::Top:
+            v.y = guard * v.w;
+            break;
     }
     return v;
 }
@@ -128,8 +149,8 @@ void ClipTriangle(const Vertex& a, const Vertex& b, const Vertex& c, uint32_t pl
         uint32_t bit;
         Plane plane;
     } kPlanes[] = {
-        {kOutW, Plane::W},       {kOutNear, Plane::Near},     {kOutFar, Plane::Far},
-        {kOutLeft, Plane::Left}, {kOutRight, Plane::Right},   {kOutBottom, Plane::Bottom},
+        {kOutW, Plane::W},       {kOutNear, Plane::Near},   {kOutFar, Plane::Far},
+        {kOutLeft, Plane::Left}, {kOutRight, Plane::Right}, {kOutBottom, Plane::Bottom},
         {kOutTop, Plane::Top},
     };
     for (const auto& entry : kPlanes) {

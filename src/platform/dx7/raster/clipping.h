@@ -40,7 +40,7 @@ enum : uint32_t {
 // distances are computed exactly as ClipTriangle computes them.
 #if defined(PLOVANT_RASTER_SSE2)
 inline uint32_t Outcode(const Vertex& v, float guard) {
-    const __m128 p = _mm_loadu_ps(&v.x);                               // x y z w
+    const __m128 p = _mm_loadu_ps(&v.x);  // x y z w
     const __m128 w = _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3));
     const __m128 xy = _mm_shuffle_ps(p, p, _MM_SHUFFLE(1, 0, 1, 0));  // x y x y
     const __m128 gw = _mm_mul_ps(w, _mm_setr_ps(guard, guard, 1.0f, 1.0f));
@@ -55,8 +55,8 @@ inline uint32_t Outcode(const Vertex& v, float guard) {
 #else
 inline uint32_t Outcode(const Vertex& v, float guard) {
     const float gw = guard * v.w;
-    const float tests[12] = {v.x + gw, v.y + gw, v.x + v.w, v.y + v.w,
-                             gw - v.x, gw - v.y, v.w - v.x, v.w - v.y,
+    const float tests[12] = {v.x + gw, v.y + gw,  v.x + v.w,   v.y + v.w,
+                             gw - v.x, gw - v.y,  v.w - v.x,   v.w - v.y,
                              v.z,      v.w - v.z, v.w - kMinW, kMaxCoordinate - v.w};
     uint32_t code = 0;
     for (int i = 0; i < 12; ++i) code |= !(tests[i] >= 0.0f) ? 1u << i : 0u;

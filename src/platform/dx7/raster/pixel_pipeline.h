@@ -61,7 +61,8 @@ struct PixelPipeline {
         // a hidden pixel costs no division.
         uint32_t z = 0;
         if constexpr (kUsesDepth) {
-            z = static_cast<uint32_t>(Truncate(ClampNaNHigh(attr, bounds.lo, bounds.hi)).template Lane<kLaneZ>());
+            z = static_cast<uint32_t>(
+                Truncate(ClampNaNHigh(attr, bounds.lo, bounds.hi)).template Lane<kLaneZ>());
             if constexpr (kDepth == DepthMode::LessEqual) {
                 if (z > *depth) return;
             } else {

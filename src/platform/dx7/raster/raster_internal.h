@@ -30,10 +30,10 @@ inline constexpr float kTexelCoordinateLimit = 1073741824.0f;
 struct alignas(16) ScreenVertex {
     Vec4 attr;   // (u · width · 256 / w, v · height · 256 / w, depth units, 1 / w)
     Vec4 color;  // (b, g, r, a), 0 … 255, +0.5 so that truncation rounds; a = 255.5
-    Vec4 range;  // (u · width · 256, v · height · 256, depth units, 0): the values
-                 // attr's lanes take at this vertex once divided by 1/w
+    Vec4 range;  // (u · width · 256, v · height · 256, depth units, 0): the texel
+                 // coordinates and depth at the vertex, which bound the interpolated ones
     float x, y;
-    int row;     // ceil(y): the first pixel row at or below the vertex
+    int row;  // ceil(y): the first pixel row at or below the vertex
 };
 inline constexpr int kLaneU = 0, kLaneV = 1, kLaneZ = 2, kLaneRw = 3;
 
@@ -43,7 +43,7 @@ struct TextureInfo {
     int width = 0;
     int height = 0;
     int pitch = 0;
-    int width_mask = 0;   // width − 1 (used when the width is a power of two)
+    int width_mask = 0;  // width − 1 (used when the width is a power of two)
     int height_mask = 0;
     bool wrap_u = true;
     bool wrap_v = true;
@@ -56,19 +56,18 @@ struct TriangleInfo {
 
 struct DrawContext;
 
-// Draws one triangle whose vertices lie inside the guard band, with depth in range.
-// `area2` is twice its signed screen area (already checked non-degenerate).
+// Draws one triangle whose vertices lie inside the guard band.
 using TriangleFn = void (*)(const DrawContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
-                            const ScreenVertex& c, const TriangleInfo& info, float area2);
+                            const ScreenVertex& c, const TriangleInfo& info);
 // Draws the segment from a to b (both ends included); a == b draws one point.
 using LineFn = void (*)(const DrawContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
                         const TriangleInfo& info);
 
 // How a triangle's colour is chosen; indexes the per-draw routine tables.
 enum ColorVariant : int {
-    kColorFlat = 0,      // one diffuse colour for the whole triangle (not white if textured)
-    kColorGouraud = 1,   // diffuse colours differ between the vertices
-    kColorWhite = 2,     // flat white: modulation leaves the texel unchanged
+    kColorFlat = 0,     // one diffuse colour for the whole triangle (not white if textured)
+    kColorGouraud = 1,  // diffuse colours differ between the vertices
+    kColorWhite = 2,    // flat white: modulation leaves the texel unchanged
     kColorVariantCount = 3,
 };
 
@@ -103,9 +102,9 @@ struct DrawContext {
 
     TextureInfo texture;
     bool textured = false;
-    bool uses_diffuse = true;       // the colour op reads the vertex colours
-    bool choose_filter = false;     // minification and magnification filters differ
-    int mag_filter = 0;             // 0 point, 1 bilinear
+    bool uses_diffuse = true;    // the colour op reads the vertex colours
+    bool choose_filter = false;  // minification and magnification filters differ
+    int mag_filter = 0;          // 0 point, 1 bilinear
     int min_filter = 0;
     CullMode cull = CullMode::None;
     FillMode fill = FillMode::Solid;

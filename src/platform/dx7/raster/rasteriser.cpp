@@ -65,14 +65,29 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
         ctx.depth_pitch = target.depth_pitch;
         constexpr uint32_t kLess = 1, kEqual = 2, kGreater = 4;
         switch (state.z_func) {
-            case CompareFunc::Never: return false;
-            case CompareFunc::Less: ctx.depth_pass_mask = kLess; break;
-            case CompareFunc::Equal: ctx.depth_pass_mask = kEqual; break;
-            case CompareFunc::LessEqual: ctx.depth_pass_mask = kLess | kEqual; break;
-            case CompareFunc::Greater: ctx.depth_pass_mask = kGreater; break;
-            case CompareFunc::NotEqual: ctx.depth_pass_mask = kLess | kGreater; break;
-            case CompareFunc::GreaterEqual: ctx.depth_pass_mask = kGreater | kEqual; break;
-            case CompareFunc::Always: ctx.depth_pass_mask = kLess | kEqual | kGreater; break;
+            case CompareFunc::Never:
+                return false;
+            case CompareFunc::Less:
+                ctx.depth_pass_mask = kLess;
+                break;
+            case CompareFunc::Equal:
+                ctx.depth_pass_mask = kEqual;
+                break;
+            case CompareFunc::LessEqual:
+                ctx.depth_pass_mask = kLess | kEqual;
+                break;
+            case CompareFunc::Greater:
+                ctx.depth_pass_mask = kGreater;
+                break;
+            case CompareFunc::NotEqual:
+                ctx.depth_pass_mask = kLess | kGreater;
+                break;
+            case CompareFunc::GreaterEqual:
+                ctx.depth_pass_mask = kGreater | kEqual;
+                break;
+            case CompareFunc::Always:
+                ctx.depth_pass_mask = kLess | kEqual | kGreater;
+                break;
         }
         choice.depth_write = state.z_write;
         if (state.z_func == CompareFunc::LessEqual) {
@@ -106,8 +121,8 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
         ctx.choose_filter = ctx.mag_filter != ctx.min_filter;
         choice.textured = true;
         choice.modulate = state.color_op == ColorOp::Modulate;
-        choice.pow2_wrap = info.wrap_u && info.wrap_v && IsPowerOfTwo(info.width) &&
-                           IsPowerOfTwo(info.height);
+        choice.pow2_wrap =
+            info.wrap_u && info.wrap_v && IsPowerOfTwo(info.width) && IsPowerOfTwo(info.height);
         choice.color_key = state.color_key;
     }
     ctx.cull = state.cull;
@@ -123,10 +138,10 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bo
     const __m128 p = _mm_loadu_ps(&v.x);  // x y z w
     const __m128 rw = _mm_div_ps(_mm_set1_ps(1.0f), _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3)));
     // (x, y, z)/w mapped to the screen: (x, y, depth, 0).
-    const __m128 screen = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(p, rw), ctx.project_scale.v),
-                                     ctx.project_offset.v);
+    const __m128 screen =
+        _mm_add_ps(_mm_mul_ps(_mm_mul_ps(p, rw), ctx.project_scale.v), ctx.project_offset.v);
     const __m128 uv = _mm_mul_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&v.u))),
-                                 ctx.texel_scale.v);  // us vs 0 0
+                                 ctx.texel_scale.v);                              // us vs 0 0
     const __m128 depth_rw = _mm_shuffle_ps(screen, rw, _MM_SHUFFLE(0, 0, 2, 2));  // z z rw rw
     s.attr.v = _mm_shuffle_ps(_mm_mul_ps(uv, rw), depth_rw, _MM_SHUFFLE(2, 0, 1, 0));
     s.range.v = _mm_shuffle_ps(uv, screen, _MM_SHUFFLE(3, 2, 1, 0));
@@ -146,8 +161,8 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bo
 // The three vertices carry the same diffuse colour (r, g, b; alpha is not drawn).
 inline bool SameColor(const Vertex& a, const Vertex& b, const Vertex& c) {
     const __m128 ca = _mm_loadu_ps(&a.r);
-    const __m128 eq = _mm_and_ps(_mm_cmpeq_ps(ca, _mm_loadu_ps(&b.r)),
-                                 _mm_cmpeq_ps(ca, _mm_loadu_ps(&c.r)));
+    const __m128 eq =
+        _mm_and_ps(_mm_cmpeq_ps(ca, _mm_loadu_ps(&b.r)), _mm_cmpeq_ps(ca, _mm_loadu_ps(&c.r)));
     return (_mm_movemask_ps(eq) & 7) == 7;
 }
 #else
@@ -162,7 +177,8 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bo
     s.range = Vec4::Set(us, vs, z, 0.0f);
     const int row = static_cast<int>(s.y);  // bounded
     s.row = row + (static_cast<float>(row) < s.y ? 1 : 0);
-    if (with_color) s.color = Vec4::Set(v.b * 255.0f + 0.5f, v.g * 255.0f + 0.5f, v.r * 255.0f + 0.5f, 255.5f);
+    if (with_color)
+        s.color = Vec4::Set(v.b * 255.0f + 0.5f, v.g * 255.0f + 0.5f, v.r * 255.0f + 0.5f, 255.5f);
 }
 
 inline bool SameColor(const Vertex& a, const Vertex& b, const Vertex& c) {
@@ -177,9 +193,12 @@ inline float Area2(const ScreenVertex& a, const ScreenVertex& b, const ScreenVer
 // With y pointing down, a positive Area2 means the vertices run clockwise on screen.
 inline bool Culled(CullMode cull, float area2) {
     switch (cull) {
-        case CullMode::None: return false;
-        case CullMode::Clockwise: return area2 > 0.0f;
-        case CullMode::CounterClockwise: return area2 < 0.0f;
+        case CullMode::None:
+            return false;
+        case CullMode::Clockwise:
+            return area2 > 0.0f;
+        case CullMode::CounterClockwise:
+            return area2 < 0.0f;
     }
     return false;
 }
@@ -210,8 +229,7 @@ inline bool NeedsColorVector(const DrawContext& ctx, int variant) {
 }
 
 // Twice the area a triangle covers in the texture, in texels².
-inline float TexelArea2(const DrawContext& ctx, const Vertex& a, const Vertex& b,
-                        const Vertex& c) {
+inline float TexelArea2(const DrawContext& ctx, const Vertex& a, const Vertex& b, const Vertex& c) {
     const float area = (b.u - a.u) * (c.v - a.v) - (c.u - a.u) * (b.v - a.v);
     return std::fabs(area) * static_cast<float>(ctx.texture.width) *
            static_cast<float>(ctx.texture.height);
@@ -239,7 +257,7 @@ void DrawUnclipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, con
     switch (ctx.fill) {
         case FillMode::Solid:
             if (std::fabs(area2) > kMinArea2) {
-                ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info, area2);
+                ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
             }
             break;
         case FillMode::Wireframe: {
@@ -277,7 +295,8 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
     const float limit_y = ctx.guard * ctx.scale_y * 1.01f + 2.0f;
     for (int i = 0; i < n; ++i) {
         Project(ctx, poly.vertices[i], s[i], with_color);
-        if (!(std::fabs(s[i].x - ctx.centre_x) <= limit_x && std::fabs(s[i].y - ctx.centre_y) <= limit_y)) {
+        if (!(std::fabs(s[i].x - ctx.centre_x) <= limit_x &&
+              std::fabs(s[i].y - ctx.centre_y) <= limit_y)) {
             return;
         }
     }
@@ -294,7 +313,8 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
     if (ctx.choose_filter) {
         float texel_area2 = 0.0f;
         for (int i = 1; i + 1 < n; ++i) {
-            texel_area2 += TexelArea2(ctx, poly.vertices[0], poly.vertices[i], poly.vertices[i + 1]);
+            texel_area2 +=
+                TexelArea2(ctx, poly.vertices[0], poly.vertices[i], poly.vertices[i + 1]);
         }
         filter = ChooseFilter(ctx, texel_area2, area2);
     }
@@ -305,7 +325,7 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
                 // A fan triangle turned the other way is a rounding sliver: skip it.
                 const float f = fan_area2[i];
                 if ((area2 > 0.0f) != (f > 0.0f) || std::fabs(f) <= kMinArea2) continue;
-                fn(ctx, s[0], s[i], s[i + 1], info, f);
+                fn(ctx, s[0], s[i], s[i + 1], info);
             }
             break;
         }

@@ -57,11 +57,15 @@ void FillTable(const RoutineChoice& choice, DrawContext& ctx) {
         return;
     }
     if (choice.pow2_wrap) {
-        if (choice.color_key) FillTexturedTable<Kind, kDepth, kWrite, true, true>(choice, ctx);
-        else FillTexturedTable<Kind, kDepth, kWrite, true, false>(choice, ctx);
+        if (choice.color_key)
+            FillTexturedTable<Kind, kDepth, kWrite, true, true>(choice, ctx);
+        else
+            FillTexturedTable<Kind, kDepth, kWrite, true, false>(choice, ctx);
     } else {
-        if (choice.color_key) FillTexturedTable<Kind, kDepth, kWrite, false, true>(choice, ctx);
-        else FillTexturedTable<Kind, kDepth, kWrite, false, false>(choice, ctx);
+        if (choice.color_key)
+            FillTexturedTable<Kind, kDepth, kWrite, false, true>(choice, ctx);
+        else
+            FillTexturedTable<Kind, kDepth, kWrite, false, false>(choice, ctx);
     }
 }
 

@@ -4,8 +4,10 @@
 namespace plovant::raster::detail {
 
 void SelectTrianglesLessEqual(const RoutineChoice& choice, DrawContext& ctx) {
-    if (choice.depth_write) FillTable<TriangleRoutines, DepthMode::LessEqual, true>(choice, ctx);
-    else FillTable<TriangleRoutines, DepthMode::LessEqual, false>(choice, ctx);
+    if (choice.depth_write)
+        FillTable<TriangleRoutines, DepthMode::LessEqual, true>(choice, ctx);
+    else
+        FillTable<TriangleRoutines, DepthMode::LessEqual, false>(choice, ctx);
 }
 
 }  // namespace plovant::raster::detail

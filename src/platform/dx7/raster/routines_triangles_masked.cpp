@@ -5,8 +5,10 @@
 namespace plovant::raster::detail {
 
 void SelectTrianglesMasked(const RoutineChoice& choice, DrawContext& ctx) {
-    if (choice.depth_write) FillTable<TriangleRoutines, DepthMode::Masked, true>(choice, ctx);
-    else FillTable<TriangleRoutines, DepthMode::Masked, false>(choice, ctx);
+    if (choice.depth_write)
+        FillTable<TriangleRoutines, DepthMode::Masked, true>(choice, ctx);
+    else
+        FillTable<TriangleRoutines, DepthMode::Masked, false>(choice, ctx);
 }
 
 }  // namespace plovant::raster::detail

@@ -9,9 +9,15 @@ void SelectTrianglesDepthOff(const RoutineChoice& choice, DrawContext& ctx) {
 
 void SelectRoutines(const RoutineChoice& choice, DrawContext& ctx) {
     switch (choice.depth) {
-        case DepthMode::Off: SelectTrianglesDepthOff(choice, ctx); break;
-        case DepthMode::LessEqual: SelectTrianglesLessEqual(choice, ctx); break;
-        case DepthMode::Masked: SelectTrianglesMasked(choice, ctx); break;
+        case DepthMode::Off:
+            SelectTrianglesDepthOff(choice, ctx);
+            break;
+        case DepthMode::LessEqual:
+            SelectTrianglesLessEqual(choice, ctx);
+            break;
+        case DepthMode::Masked:
+            SelectTrianglesMasked(choice, ctx);
+            break;
     }
     SelectLines(choice, ctx);
 }

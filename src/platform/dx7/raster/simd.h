@@ -70,8 +70,10 @@ struct Int4 {
 
     template <int kLane>
     int Lane() const {
-        if constexpr (kLane == 0) return _mm_cvtsi128_si32(v);
-        else return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, kLane * 0x55));
+        if constexpr (kLane == 0)
+            return _mm_cvtsi128_si32(v);
+        else
+            return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, kLane * 0x55));
     }
 };
 // Truncates each lane to an int; the lanes must lie within the int range.

@@ -31,12 +31,16 @@ inline int AddressClamp(int i, int size) { return i < 0 ? 0 : (i >= size ? size 
 template <bool kPow2Wrap>
 struct Addressing {
     static PLOVANT_RASTER_INLINE int U(const TextureInfo& t, int i) {
-        if constexpr (kPow2Wrap) return i & t.width_mask;
-        else return t.wrap_u ? AddressWrap(i, t.width) : AddressClamp(i, t.width);
+        if constexpr (kPow2Wrap)
+            return i & t.width_mask;
+        else
+            return t.wrap_u ? AddressWrap(i, t.width) : AddressClamp(i, t.width);
     }
     static PLOVANT_RASTER_INLINE int V(const TextureInfo& t, int i) {
-        if constexpr (kPow2Wrap) return i & t.height_mask;
-        else return t.wrap_v ? AddressWrap(i, t.height) : AddressClamp(i, t.height);
+        if constexpr (kPow2Wrap)
+            return i & t.height_mask;
+        else
+            return t.wrap_v ? AddressWrap(i, t.height) : AddressClamp(i, t.height);
     }
 };
 
@@ -134,7 +138,8 @@ struct TextureSampler {
         const __m128i wx = _mm_unpacklo_epi64(_mm_sub_epi16(k256, fx), fx);  // 256 − fx × 4, fx × 4
         const __m128i a = _mm_unpacklo_epi8(top, zero);
         const __m128i b = _mm_unpacklo_epi8(bottom, zero);
-        __m128i v = _mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(k256, fy)), _mm_mullo_epi16(b, fy));
+        __m128i v =
+            _mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(k256, fy)), _mm_mullo_epi16(b, fy));
         v = _mm_srli_epi16(v, 8);  // (left column, right column)
         __m128i h = _mm_mullo_epi16(v, wx);
         h = _mm_srli_epi16(_mm_add_epi16(h, _mm_srli_si128(h, 8)), 8);

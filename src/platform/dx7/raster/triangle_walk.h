@@ -55,8 +55,8 @@ inline EdgeWalk StartEdge(float x0, float y0, float slope, int first_row) {
 
 // What the row loop needs of a set-up triangle.
 struct RowSetup {
-    Vec4 attr_dx, attr_dy;    // attribute gradients
-    Vec4 color_dx, color_dy;  // colour gradients (Gouraud routines)
+    Vec4 attr_dx, attr_dy;     // attribute gradients
+    Vec4 color_dx, color_dy;   // colour gradients (Gouraud routines)
     Vec4 attr_row, color_row;  // values at (0, y) of the current row y
     Bounds bounds;
 };
@@ -85,7 +85,8 @@ void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
     uint32_t* color_row = ctx.color + static_cast<ptrdiff_t>(y_top) * ctx.color_pitch;
     uint16_t* depth_row = nullptr;
-    if constexpr (P::kUsesDepth) depth_row = ctx.depth + static_cast<ptrdiff_t>(y_top) * ctx.depth_pitch;
+    if constexpr (P::kUsesDepth)
+        depth_row = ctx.depth + static_cast<ptrdiff_t>(y_top) * ctx.depth_pitch;
     for (int y = y_top; y < y_bottom; ++y) {
         if (y == switch_row) short_edge = StartEdge(m.x, m.y, slope[3], y);
         const EdgeWalk& left = kLongOnLeft ? long_edge : short_edge;
@@ -115,7 +116,7 @@ void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs
 
 template <class P>
 void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
-                  const ScreenVertex& v2, const TriangleInfo& info, float /*area2*/) {
+                  const ScreenVertex& v2, const TriangleInfo& info) {
     const ScreenVertex* t = &v0;
     const ScreenVertex* m = &v1;
     const ScreenVertex* b = &v2;
