@@ -1,8 +1,10 @@
 // The software rasteriser alone: a textured sphere of 10,000 triangles covering about a
 // third of a 427 × 389 target (the viewer's back-buffer size), bilinear magnification,
-// colour key on, z-buffered, no culling (the viewer's states); the same with culling and
-// with nearest-texel sampling; a flat tilted grid (no overdraw); and the clear alone.
-// Vertices are transformed once, outside the timing: only rasterisation is measured.
+// colour key on, z-buffered, no culling (the viewer's states); the same with culling,
+// with nearest-texel sampling, in wireframe, and hidden behind the depth buffer; a flat
+// tilted grid (no overdraw); tiny triangles (set-up cost); and the clear alone. Every
+// frame includes its clear. Vertices are transformed once, outside the timing: only
+// rasterisation is measured.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -115,10 +117,13 @@ int CoveredPixels(const Frame& frame) {
     return n;
 }
 
-void RunFrames(benchmark::State& bench, const State& state, const std::vector<Vertex>& vertices) {
+// One frame per iteration: the clear (colour, and depth to `clear_depth`) and the draw.
+void RunFrames(benchmark::State& bench, const State& state, const std::vector<Vertex>& vertices,
+               uint16_t clear_depth = 0xFFFF) {
     Frame frame;
     for (auto _ : bench) {
         frame.clear();
+        if (clear_depth != 0xFFFF) FillDepth(frame.target(), 0, 0, kWidth, kHeight, clear_depth);
         DrawTriangleList(state, frame.target(), vertices.data(), vertices.size());
         benchmark::DoNotOptimize(frame.color.data());
         benchmark::ClobberMemory();
@@ -126,6 +131,8 @@ void RunFrames(benchmark::State& bench, const State& state, const std::vector<Ve
     const double triangles = static_cast<double>(vertices.size() / 3);
     bench.counters["triangles/s"] =
         benchmark::Counter(triangles, benchmark::Counter::kIsIterationInvariantRate);
+    bench.counters["s/triangle"] = benchmark::Counter(
+        triangles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     bench.counters["frames/s"] =
         benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
     bench.counters["covered"] = static_cast<double>(CoveredPixels(frame)) / (kWidth * kHeight);
@@ -177,6 +184,31 @@ void BM_TiltedGridBilinear(benchmark::State& bench) {
     RunFrames(bench, s, TiltedGrid());
 }
 BENCHMARK(BM_TiltedGridBilinear)->Unit(benchmark::kMicrosecond);
+
+// The sphere behind a depth buffer already at 0: every pixel fails the depth test, so
+// this is the cost of set-up, scan conversion and depth tests without texturing.
+void BM_SphereHidden(benchmark::State& bench) {
+    BenchTexture tex;
+    RunFrames(bench, ViewerState(tex.texture), Sphere(), 0);
+}
+BENCHMARK(BM_SphereHidden)->Unit(benchmark::kMicrosecond);
+
+// 10,000 triangles of a tenth of a pixel each, scattered over the target: the cost of
+// accepting, projecting and setting up a triangle that covers (almost) nothing.
+void BM_TinyTriangles(benchmark::State& bench) {
+    BenchTexture tex;
+    std::vector<Vertex> v;
+    for (int i = 0; i < 10000; ++i) {
+        const float x = -0.9f + 1.8f * static_cast<float>(i % 100) / 100.0f;
+        const float y = -0.9f + 1.8f * static_cast<float>(i / 100) / 100.0f;
+        const float d = 0.003f;
+        v.insert(v.end(), {ToClip(x * 10.0f, y * 10.0f, 0.0f, 0.0f, 0.0f),
+                           ToClip((x + d) * 10.0f, y * 10.0f, 0.0f, 1.0f, 0.0f),
+                           ToClip(x * 10.0f, (y + d) * 10.0f, 0.0f, 0.0f, 1.0f)});
+    }
+    RunFrames(bench, ViewerState(tex.texture), v);
+}
+BENCHMARK(BM_TinyTriangles)->Unit(benchmark::kMicrosecond);
 
 void BM_ClearOnly(benchmark::State& bench) {
     Frame frame;
