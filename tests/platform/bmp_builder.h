@@ -14,7 +14,7 @@ inline constexpr uint32_t kBiRle8 = 1;
 inline constexpr uint32_t kBiRle4 = 2;
 inline constexpr uint32_t kBiBitfields = 3;
 
-struct BmpSpec {
+struct BmpLayout {
     int width = 0;
     int height = 0;         // rows of the picture
     int bits = 24;
@@ -36,41 +36,41 @@ inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
     Put16(out, v >> 16);
 }
 
-inline std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
+inline std::vector<uint8_t> BuildBmp(const BmpLayout& layout) {
     std::vector<uint8_t> header;
-    if (spec.os2) {
+    if (layout.os2) {
         Put32(header, 12);
-        Put16(header, static_cast<uint32_t>(spec.width));
-        Put16(header, static_cast<uint32_t>(spec.height));
+        Put16(header, static_cast<uint32_t>(layout.width));
+        Put16(header, static_cast<uint32_t>(layout.height));
         Put16(header, 1);
-        Put16(header, static_cast<uint32_t>(spec.bits));
-        for (uint32_t c : spec.palette) {
+        Put16(header, static_cast<uint32_t>(layout.bits));
+        for (uint32_t c : layout.palette) {
             header.push_back(static_cast<uint8_t>(c));
             header.push_back(static_cast<uint8_t>(c >> 8));
             header.push_back(static_cast<uint8_t>(c >> 16));
         }
     } else {
         Put32(header, 40);
-        Put32(header, static_cast<uint32_t>(spec.width));
-        Put32(header, static_cast<uint32_t>(spec.top_down ? -spec.height : spec.height));
+        Put32(header, static_cast<uint32_t>(layout.width));
+        Put32(header, static_cast<uint32_t>(layout.top_down ? -layout.height : layout.height));
         Put16(header, 1);
-        Put16(header, static_cast<uint32_t>(spec.bits));
-        Put32(header, spec.compression);
-        Put32(header, static_cast<uint32_t>(spec.data.size()));
+        Put16(header, static_cast<uint32_t>(layout.bits));
+        Put32(header, layout.compression);
+        Put32(header, static_cast<uint32_t>(layout.data.size()));
         Put32(header, 2835);
         Put32(header, 2835);
-        Put32(header, static_cast<uint32_t>(spec.palette.size()));
+        Put32(header, static_cast<uint32_t>(layout.palette.size()));
         Put32(header, 0);
-        for (uint32_t m : spec.masks) Put32(header, m);
-        for (uint32_t c : spec.palette) Put32(header, c & 0xFFFFFF);
+        for (uint32_t m : layout.masks) Put32(header, m);
+        for (uint32_t c : layout.palette) Put32(header, c & 0xFFFFFF);
     }
     std::vector<uint8_t> file{'B', 'M'};
     const uint32_t offset = 14 + static_cast<uint32_t>(header.size());
-    Put32(file, offset + static_cast<uint32_t>(spec.data.size()));
+    Put32(file, offset + static_cast<uint32_t>(layout.data.size()));
     Put32(file, 0);
     Put32(file, offset);
     file.insert(file.end(), header.begin(), header.end());
-    file.insert(file.end(), spec.data.begin(), spec.data.end());
+    file.insert(file.end(), layout.data.begin(), layout.data.end());
     return file;
 }
 

@@ -12,7 +12,7 @@
 namespace plovant::dx7 {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::BuildBmp;
 using testing::PackRows;
 
@@ -67,29 +67,29 @@ protected:
 };
 
 TEST_F(BitmapTest, PalettizedVariantsLoadWithTheirColours) {
-    BmpSpec spec{.width = 4, .height = 2, .bits = 8, .palette = kColours};
-    spec.data = PackRows(kIndices, 8);
-    ExpectPicture555(Load555(Write("p8.bmp", BuildBmp(spec))));
+    BmpLayout layout{.width = 4, .height = 2, .bits = 8, .palette = kColours};
+    layout.data = PackRows(kIndices, 8);
+    ExpectPicture555(Load555(Write("p8.bmp", BuildBmp(layout))));
 
-    spec.bits = 4;
-    spec.data = PackRows(kIndices, 4);
-    ExpectPicture555(Load555(Write("p4.bmp", BuildBmp(spec))));
+    layout.bits = 4;
+    layout.data = PackRows(kIndices, 4);
+    ExpectPicture555(Load555(Write("p4.bmp", BuildBmp(layout))));
 
-    spec.bits = 8;
-    spec.compression = testing::kBiRle8;
-    spec.data = testing::EncodeRle8(kIndices);
-    ExpectPicture555(Load555(Write("rle8.bmp", BuildBmp(spec))));
+    layout.bits = 8;
+    layout.compression = testing::kBiRle8;
+    layout.data = testing::EncodeRle8(kIndices);
+    ExpectPicture555(Load555(Write("rle8.bmp", BuildBmp(layout))));
 
-    spec.bits = 4;
-    spec.compression = testing::kBiRle4;
-    spec.data = testing::EncodeRle4(kIndices);
-    ExpectPicture555(Load555(Write("rle4.bmp", BuildBmp(spec))));
+    layout.bits = 4;
+    layout.compression = testing::kBiRle4;
+    layout.data = testing::EncodeRle4(kIndices);
+    ExpectPicture555(Load555(Write("rle4.bmp", BuildBmp(layout))));
 }
 
 TEST_F(BitmapTest, MonochromeBitmapUsesItsTwoColours) {
-    BmpSpec spec{.width = 3, .height = 2, .bits = 1, .palette = {0x000000, 0xFF00FF}};
-    spec.data = PackRows({{1, 0, 1}, {0, 1, 1}}, 1);
-    const SurfacePtr s = Load555(Write("p1.bmp", BuildBmp(spec)));
+    BmpLayout layout{.width = 3, .height = 2, .bits = 1, .palette = {0x000000, 0xFF00FF}};
+    layout.data = PackRows({{1, 0, 1}, {0, 1, 1}}, 1);
+    const SurfacePtr s = Load555(Write("p1.bmp", BuildBmp(layout)));
     EXPECT_EQ(s->GetPixel(0, 0), 0x7C1Fu);
     EXPECT_EQ(s->GetPixel(1, 0), 0u);
     EXPECT_EQ(s->GetPixel(2, 0), 0x7C1Fu);
@@ -98,18 +98,18 @@ TEST_F(BitmapTest, MonochromeBitmapUsesItsTwoColours) {
 }
 
 TEST_F(BitmapTest, FullColourVariantsLoadWithTheirColours) {
-    BmpSpec spec{.width = 4, .height = 2, .bits = 24};
-    spec.data = PackRows(kPixels, 24);
-    ExpectPicture555(Load555(Write("c24.bmp", BuildBmp(spec))));
+    BmpLayout layout{.width = 4, .height = 2, .bits = 24};
+    layout.data = PackRows(kPixels, 24);
+    ExpectPicture555(Load555(Write("c24.bmp", BuildBmp(layout))));
 
-    spec.bits = 32;
-    spec.data = PackRows(kPixels, 32);
-    ExpectPicture555(Load555(Write("c32.bmp", BuildBmp(spec))));
+    layout.bits = 32;
+    layout.data = PackRows(kPixels, 32);
+    ExpectPicture555(Load555(Write("c32.bmp", BuildBmp(layout))));
 
-    spec.bits = 24;
-    spec.top_down = true;
-    spec.data = PackRows(kPixels, 24, true);
-    ExpectPicture555(Load555(Write("topdown.bmp", BuildBmp(spec))));
+    layout.bits = 24;
+    layout.top_down = true;
+    layout.data = PackRows(kPixels, 24, true);
+    ExpectPicture555(Load555(Write("topdown.bmp", BuildBmp(layout))));
 }
 
 TEST_F(BitmapTest, SixteenBitVariantsLoadExactly) {
@@ -117,34 +117,34 @@ TEST_F(BitmapTest, SixteenBitVariantsLoadExactly) {
     std::vector<std::vector<uint32_t>> raw555(2, std::vector<uint32_t>(4));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x) raw555[y][x] = kExpected555[y][x];
-    BmpSpec spec{.width = 4, .height = 2, .bits = 16};
-    spec.data = PackRows(raw555, 16);
-    ExpectPicture555(Load555(Write("c555.bmp", BuildBmp(spec))));
+    BmpLayout layout{.width = 4, .height = 2, .bits = 16};
+    layout.data = PackRows(raw555, 16);
+    ExpectPicture555(Load555(Write("c555.bmp", BuildBmp(layout))));
 
     // 5-6-5 bit fields: magenta 0xF81F, white 0xFFFF, (1, 4, 3), black ...
-    spec.compression = testing::kBiBitfields;
-    spec.masks = {0xF800, 0x07E0, 0x001F};
-    spec.data = PackRows({{0xF81F, 0xFFFF, 0x0883, 0x0000}, {0xF800, 0x07E0, 0x001F, 0x0000}}, 16);
-    ExpectPicture555(Load555(Write("c565.bmp", BuildBmp(spec))));
+    layout.compression = testing::kBiBitfields;
+    layout.masks = {0xF800, 0x07E0, 0x001F};
+    layout.data = PackRows({{0xF81F, 0xFFFF, 0x0883, 0x0000}, {0xF800, 0x07E0, 0x001F, 0x0000}}, 16);
+    ExpectPicture555(Load555(Write("c565.bmp", BuildBmp(layout))));
 }
 
 TEST_F(BitmapTest, Os2HeadersLoad) {
     // An OS/2 header has no colour count: the palette holds 2^bits entries.
     std::vector<uint32_t> palette = kColours;
     palette.resize(256, 0);
-    BmpSpec spec{.width = 4, .height = 2, .bits = 8, .os2 = true, .palette = palette};
-    spec.data = PackRows(kIndices, 8);
-    ExpectPicture555(Load555(Write("os2_8.bmp", BuildBmp(spec))));
+    BmpLayout layout{.width = 4, .height = 2, .bits = 8, .os2 = true, .palette = palette};
+    layout.data = PackRows(kIndices, 8);
+    ExpectPicture555(Load555(Write("os2_8.bmp", BuildBmp(layout))));
 
-    BmpSpec full{.width = 4, .height = 2, .bits = 24, .os2 = true};
+    BmpLayout full{.width = 4, .height = 2, .bits = 24, .os2 = true};
     full.data = PackRows(kPixels, 24);
     ExpectPicture555(Load555(Write("os2_24.bmp", BuildBmp(full))));
 }
 
 TEST_F(BitmapTest, ConvertsIntoEachSurfaceFormatByTruncation) {
-    BmpSpec spec{.width = 4, .height = 2, .bits = 24};
-    spec.data = PackRows(kPixels, 24);
-    const std::string path = Write("c24.bmp", BuildBmp(spec));
+    BmpLayout layout{.width = 4, .height = 2, .bits = 24};
+    layout.data = PackRows(kPixels, 24);
+    const std::string path = Write("c24.bmp", BuildBmp(layout));
 
     const SurfacePtr r565 = ddraw_->CreateSurfaceFromFile(path, TextureDesc(PixelFormatR5G6B5()));
     EXPECT_EQ(r565->GetPixel(0, 0), 0xF81Fu);  // magenta
@@ -162,12 +162,12 @@ TEST_F(BitmapTest, ConvertsIntoEachSurfaceFormatByTruncation) {
 }
 
 TEST_F(BitmapTest, GivenSizeStretchesTheBitmap) {
-    BmpSpec spec{.width = 4, .height = 2, .bits = 24};
-    spec.data = PackRows(kPixels, 24);
+    BmpLayout layout{.width = 4, .height = 2, .bits = 24};
+    layout.data = PackRows(kPixels, 24);
     DDSURFACEDESC2 desc = TextureDesc(PixelFormatX1R5G5B5());
     desc.dwWidth = 8;
     desc.dwHeight = 4;
-    const SurfacePtr s = ddraw_->CreateSurfaceFromFile(Write("c24.bmp", BuildBmp(spec)), desc);
+    const SurfacePtr s = ddraw_->CreateSurfaceFromFile(Write("c24.bmp", BuildBmp(layout)), desc);
     ASSERT_EQ(s->Width(), 8);
     ASSERT_EQ(s->Height(), 4);
     EXPECT_EQ(s->GetPixel(1, 1), 0x7C1Fu);
@@ -176,10 +176,10 @@ TEST_F(BitmapTest, GivenSizeStretchesTheBitmap) {
 }
 
 TEST_F(BitmapTest, BackslashesSeparateFolders) {
-    BmpSpec spec{.width = 4, .height = 2, .bits = 24};
-    spec.data = PackRows(kPixels, 24);
+    BmpLayout layout{.width = 4, .height = 2, .bits = 24};
+    layout.data = PackRows(kPixels, 24);
     ASSERT_TRUE(QDir(dir_.path()).mkdir("sub"));
-    Write("sub/c24.bmp", BuildBmp(spec));
+    Write("sub/c24.bmp", BuildBmp(layout));
     ExpectPicture555(Load555(dir_.path().toStdString() + "\\sub\\c24.bmp"));
 }
 
@@ -195,9 +195,9 @@ TEST_F(BitmapTest, MissingFileIsAnErrorNamingIt) {
 }
 
 TEST_F(BitmapTest, FilesThatAreNotReadableBitmapsAreErrorsNamingTheFile) {
-    BmpSpec spec{.width = 4, .height = 2, .bits = 24};
-    spec.data = PackRows(kPixels, 24);
-    const std::vector<uint8_t> good = BuildBmp(spec);
+    BmpLayout layout{.width = 4, .height = 2, .bits = 24};
+    layout.data = PackRows(kPixels, 24);
+    const std::vector<uint8_t> good = BuildBmp(layout);
 
     std::vector<std::vector<uint8_t>> bad;
     bad.push_back({});                                             // empty
@@ -212,7 +212,7 @@ TEST_F(BitmapTest, FilesThatAreNotReadableBitmapsAreErrorsNamingTheFile) {
     odd_header[14] = 8;  // a header size no bitmap has
     bad.push_back(odd_header);
     // A few bytes of run-length data describing a picture far larger than any texture.
-    BmpSpec bomb{.width = 5000, .height = 5000, .bits = 8, .compression = testing::kBiRle8,
+    BmpLayout bomb{.width = 5000, .height = 5000, .bits = 8, .compression = testing::kBiRle8,
                  .palette = {0, 0xFFFFFF}};
     bomb.data = {0, 1};
     bad.push_back(BuildBmp(bomb));
