@@ -9,6 +9,10 @@
 #include "platform/dx7/pixel_format.h"
 #include "platform/platform_window.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 namespace plovant::dx7 {
 
 namespace {
@@ -50,6 +54,21 @@ std::string RectText(const RECT& r) {
 // onto `dest_size`: the source pixel under the centre of the destination pixel.
 int SourceIndex(int64_t i, int64_t source_size, int64_t dest_size) {
     return static_cast<int>(((2 * i + 1) * source_size) / (2 * dest_size));
+}
+
+
+// out[i] = in[i] | 0xFF000000 for `count` pixels: X8R8G8B8 to an opaque RGB32 picture,
+// 16 bytes at a time where SSE2 is there (the compiler leaves this loop scalar at -O2).
+void CopyOpaque(uint32_t* out, const uint32_t* in, int count) {
+    int i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; i + 4 <= count; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(v, alpha));
+    }
+#endif
+    for (; i < count; ++i) out[i] = in[i] | 0xFF000000u;
 }
 
 }  // namespace
@@ -215,7 +234,7 @@ void DirectDrawSurface7::BltToWindow(const RECT& dest, const DirectDrawSurface7&
         auto* out = reinterpret_cast<uint32_t*>(present_buffer_.scanLine(j));
         if (xrgb && one_to_one) {
             const auto* row = reinterpret_cast<const uint32_t*>(in) + x_map_[0];
-            for (int i = 0; i < width; ++i) out[i] = row[i] | 0xFF000000u;
+            CopyOpaque(out, row, width);
         } else if (xrgb) {
             const auto* row = reinterpret_cast<const uint32_t*>(in);
             for (int i = 0; i < width; ++i) out[i] = row[x_map_[static_cast<size_t>(i)]] | 0xFF000000u;
