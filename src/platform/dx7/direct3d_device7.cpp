@@ -9,6 +9,12 @@
 #include "platform/dx7/enumerations.h"
 #include "render/math/d3d_math.h"
 
+// SSE2 is part of every x86-64 target.
+#if defined(__SSE2__) || defined(_M_X64)
+#define PLOVANT_DEVICE_SSE2 1
+#include <emmintrin.h>
+#endif
+
 namespace plovant::dx7 {
 
 namespace {
@@ -699,13 +705,27 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
     } else {
         unlit.r = unlit.g = unlit.b = unlit.a = 1.0f;
     }
+#if defined(PLOVANT_DEVICE_SSE2)
+    // The four columns at once, each lane summed in the order of the plain expression
+    // below ((x · m1j + y · m2j) + z · m3j) + m4j, so the results are the same bits.
+    const __m128 row1 = _mm_loadu_ps(&m._11), row2 = _mm_loadu_ps(&m._21);
+    const __m128 row3 = _mm_loadu_ps(&m._31), row4 = _mm_loadu_ps(&m._41);
+#endif
     for (int32_t i = 0; i < count; ++i) {
         const D3DVERTEX& in = vertices[i];
         raster::Vertex& out = clip_vertices_[static_cast<size_t>(i)];
+#if defined(PLOVANT_DEVICE_SSE2)
+        const __m128 sum = _mm_add_ps(
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(in.x), row1), _mm_mul_ps(_mm_set1_ps(in.y), row2)),
+                       _mm_mul_ps(_mm_set1_ps(in.z), row3)),
+            row4);
+        _mm_storeu_ps(&out.x, sum);
+#else
         out.x = in.x * m._11 + in.y * m._21 + in.z * m._31 + m._41;
         out.y = in.x * m._12 + in.y * m._22 + in.z * m._32 + m._42;
         out.z = in.x * m._13 + in.y * m._23 + in.z * m._33 + m._43;
         out.w = in.x * m._14 + in.y * m._24 + in.z * m._34 + m._44;
+#endif
         out.u = in.tu;
         out.v = in.tv;
         if (constant_colour) {
