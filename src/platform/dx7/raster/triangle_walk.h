@@ -62,22 +62,12 @@ struct RowSetup {
 };
 
 #if defined(PLOVANT_RASTER_SSE2)
-inline int LowestBit(unsigned mask) {
-#if defined(_MSC_VER) && !defined(__clang__)
-    unsigned long index;
-    _BitScanForward(&index, mask);
-    return static_cast<int>(index);
-#else
-    return __builtin_ctz(mask);
-#endif
-}
-
 // The span [x, x_end) of one row under the LessEqual depth test, four pixels at a time:
-// the four depths are tested together, so hidden pixels and the end of a short row cost
-// no branch each, and only the pixels that pass are shaded. The attribute and colour
+// their depths are tested together, and four hidden pixels (or the hidden end of a row)
+// cost one branch instead of a test and a loop step each. Where any of the four shows,
+// they go through P::Run one by one as in the plain loop. The attribute and colour
 // vectors are stepped one pixel at a time exactly as the plain loop steps them, so every
-// pixel gets the same values, and the same colour and depth, as through P::Run. Pixels
-// of one span are distinct, so testing four before writing any changes nothing.
+// pixel gets the same values, colour and depth as there.
 template <class P>
 PLOVANT_RASTER_INLINE void SpanLessEqual(const DrawContext& ctx, const TriangleInfo& info,
                                          const RowSetup& rs, uint32_t* color_row,
