@@ -48,7 +48,6 @@ inline Bounds MakeBounds(const ScreenVertex& a, const ScreenVertex& b, const Scr
 template <DepthMode kDepth, bool kDepthWrite, Shade kShade, class Sampler>
 struct PixelPipeline {
     static constexpr bool kTextured = Sampler::kEnabled;
-    static constexpr DepthMode kDepthMode = kDepth;
     static constexpr bool kUsesDepth = kDepth != DepthMode::Off;
     static constexpr bool kUsesColor = kShade == Shade::Gouraud || kShade == Shade::TextureGouraud;
     static_assert(kTextured == (kShade == Shade::Texture || kShade == Shade::TextureGouraud));
@@ -72,20 +71,7 @@ struct PixelPipeline {
                 if (!((ctx.depth_pass_mask >> index) & 1u)) return;
             }
         }
-        Write(ctx, info, bounds, color, depth, attr, rgba, z);
-    }
 
-    // The rest of Run for a pixel that has passed the depth test with depth `z`.
-    static PLOVANT_RASTER_INLINE void Write(const DrawContext& ctx, const TriangleInfo& info,
-                                            const Bounds& bounds, uint32_t* color,
-                                            uint16_t* depth, Vec4 attr, Vec4 rgba, uint32_t z) {
-        (void)ctx;
-        (void)info;
-        (void)bounds;
-        (void)attr;
-        (void)rgba;
-        (void)depth;
-        (void)z;
         uint32_t out;
         if constexpr (kTextured) {
             const Int4 uv = Truncate(ClampNaNHigh(DivideByLastTwice(attr), bounds.lo, bounds.hi));

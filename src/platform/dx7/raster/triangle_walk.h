@@ -61,65 +61,6 @@ struct RowSetup {
     Bounds bounds;
 };
 
-#if defined(PLOVANT_RASTER_SSE2)
-// The span [x, x_end) of one row under the LessEqual depth test, four pixels at a time:
-// their depths are tested together, and four hidden pixels (or the hidden end of a row)
-// cost one branch instead of a test and a loop step each. Where any of the four shows,
-// they go through P::Run one by one as in the plain loop. The attribute and colour
-// vectors are stepped one pixel at a time exactly as the plain loop steps them, so every
-// pixel gets the same values, colour and depth as there.
-template <class P>
-PLOVANT_RASTER_INLINE void SpanLessEqual(const DrawContext& ctx, const TriangleInfo& info,
-                                         const RowSetup& rs, uint32_t* color_row,
-                                         uint16_t* depth_row, int x, int x_end, Vec4 attr,
-                                         Vec4 rgba) {
-    const __m128 z_lo = _mm_shuffle_ps(rs.bounds.lo.v, rs.bounds.lo.v, _MM_SHUFFLE(2, 2, 2, 2));
-    const __m128 z_hi = _mm_shuffle_ps(rs.bounds.hi.v, rs.bounds.hi.v, _MM_SHUFFLE(2, 2, 2, 2));
-    const __m128i zero = _mm_setzero_si128();
-    for (;;) {
-        Vec4 a[4];
-        a[0] = attr;
-        a[1] = a[0] + rs.attr_dx;
-        a[2] = a[1] + rs.attr_dx;
-        a[3] = a[2] + rs.attr_dx;
-        // The z lanes of the four pixels, clamped and truncated as P::Run does.
-        const __m128 z01 = _mm_unpackhi_ps(a[0].v, a[1].v);  // z0 z1 w0 w1
-        const __m128 z23 = _mm_unpackhi_ps(a[2].v, a[3].v);  // z2 z3 w2 w3
-        const __m128 z = _mm_movelh_ps(z01, z23);
-        const __m128i zi = _mm_cvttps_epi32(_mm_max_ps(_mm_min_ps(z, z_hi), z_lo));
-        const int n = x_end - x;
-        __m128i stored;
-        if (x + 4 <= ctx.clip_x1) {  // the four depths lie inside the row
-            stored = _mm_unpacklo_epi16(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(depth_row + x)), zero);
-        } else {
-            alignas(16) int32_t s[4] = {0, 0, 0, 0};
-            for (int i = 0; i < n && i < 4; ++i) s[i] = depth_row[x + i];
-            stored = _mm_load_si128(reinterpret_cast<const __m128i*>(s));
-        }
-        // Depths are 0 … 65535, so the signed comparison is exact.
-        const unsigned hidden =
-            static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(zi, stored))));
-        const unsigned lanes = n >= 4 ? 15u : (1u << n) - 1u;
-        if ((~hidden & lanes) != 0) {
-            // Some pixel shows: the plain per-pixel path for these four (or fewer).
-            const int count = n < 4 ? n : 4;
-            Vec4 step_attr = attr, step_rgba = rgba;
-            for (int i = 0; i < count; ++i) {
-                P::Run(ctx, info, rs.bounds, color_row + x + i, depth_row + x + i, step_attr,
-                       step_rgba);
-                step_attr += rs.attr_dx;
-                if constexpr (P::kUsesColor) step_rgba += rs.color_dx;
-            }
-        }
-        if (n <= 4) return;
-        x += 4;
-        attr = a[3] + rs.attr_dx;
-        if constexpr (P::kUsesColor) rgba = ((((rgba + rs.color_dx) + rs.color_dx) + rs.color_dx) + rs.color_dx);
-    }
-}
-#endif
-
 // The rows [y_top, y_bottom). The short edge runs from the top to the middle vertex
 // until row y_mid, then from the middle to the bottom vertex. Rows in the upper part
 // exist only when the middle vertex is strictly lower than the top one, and likewise for
@@ -157,18 +98,11 @@ void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs
             Vec4 attr = rs.attr_row + fx * rs.attr_dx;
             Vec4 rgba = rs.color_row;
             if constexpr (P::kUsesColor) rgba = rgba + fx * rs.color_dx;
-#if defined(PLOVANT_RASTER_SSE2)
-            if constexpr (P::kDepthMode == DepthMode::LessEqual) {
-                SpanLessEqual<P>(ctx, info, rs, color_row, depth_row, x_begin, x_end, attr, rgba);
-            } else
-#endif
-            {
-                for (int x = x_begin; x < x_end; ++x) {
-                    P::Run(ctx, info, rs.bounds, color_row + x,
-                           P::kUsesDepth ? depth_row + x : nullptr, attr, rgba);
-                    attr += rs.attr_dx;
-                    if constexpr (P::kUsesColor) rgba += rs.color_dx;
-                }
+            for (int x = x_begin; x < x_end; ++x) {
+                P::Run(ctx, info, rs.bounds, color_row + x, P::kUsesDepth ? depth_row + x : nullptr,
+                       attr, rgba);
+                attr += rs.attr_dx;
+                if constexpr (P::kUsesColor) rgba += rs.color_dx;
             }
         }
         long_edge.x += long_edge.step;
