@@ -21,6 +21,9 @@ namespace {
 
 constexpr uint32_t kTrue = 1;
 constexpr int kMaxLights = 8;
+// Vertices transformed per call of the rasteriser: 256 triangles, 40 KB of clip-space
+// vertices.
+constexpr int32_t kTransformBlock = 3 * 256;
 
 struct Vec3 {
     float x = 0, y = 0, z = 0;
@@ -690,7 +693,7 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
 
     ComputeCombinedMatrix();
     const D3DMATRIX& m = combined_;
-    clip_vertices_.resize(static_cast<size_t>(count));
+    clip_vertices_.resize(static_cast<size_t>(std::min(count, kTransformBlock)));
     const bool lighting = render_states_[D3DRENDERSTATE_LIGHTING] != 0;
     LightingSetup setup;
     raster::Vertex unlit;  // the colour of every vertex when no light reaches any of them
@@ -705,39 +708,6 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
     } else {
         unlit.r = unlit.g = unlit.b = unlit.a = 1.0f;
     }
-#if defined(PLOVANT_DEVICE_SSE2)
-    // The four columns at once, each lane summed in the order of the plain expression
-    // below ((x · m1j + y · m2j) + z · m3j) + m4j, so the results are the same bits.
-    const __m128 row1 = _mm_loadu_ps(&m._11), row2 = _mm_loadu_ps(&m._21);
-    const __m128 row3 = _mm_loadu_ps(&m._31), row4 = _mm_loadu_ps(&m._41);
-#endif
-    for (int32_t i = 0; i < count; ++i) {
-        const D3DVERTEX& in = vertices[i];
-        raster::Vertex& out = clip_vertices_[static_cast<size_t>(i)];
-#if defined(PLOVANT_DEVICE_SSE2)
-        const __m128 sum = _mm_add_ps(
-            _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(in.x), row1), _mm_mul_ps(_mm_set1_ps(in.y), row2)),
-                       _mm_mul_ps(_mm_set1_ps(in.z), row3)),
-            row4);
-        _mm_storeu_ps(&out.x, sum);
-#else
-        out.x = in.x * m._11 + in.y * m._21 + in.z * m._31 + m._41;
-        out.y = in.x * m._12 + in.y * m._22 + in.z * m._32 + m._42;
-        out.z = in.x * m._13 + in.y * m._23 + in.z * m._33 + m._43;
-        out.w = in.x * m._14 + in.y * m._24 + in.z * m._34 + m._44;
-#endif
-        out.u = in.tu;
-        out.v = in.tv;
-        if (constant_colour) {
-            out.r = unlit.r;
-            out.g = unlit.g;
-            out.b = unlit.b;
-            out.a = unlit.a;
-        } else {
-            LightOne(setup, material_, Vec3{in.x, in.y, in.z}, Vec3{in.nx, in.ny, in.nz}, out);
-        }
-    }
-
     raster::State state = state_;
     state.texture = texture_ ? &texture_->RasterTexture() : nullptr;
     const raster::Target target = render_target_->RasterTarget();
@@ -745,7 +715,47 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
         state.z_enable = false;
         state.z_write = false;
     }
-    raster::DrawTriangleList(state, target, clip_vertices_.data(), clip_vertices_.size());
+#if defined(PLOVANT_DEVICE_SSE2)
+    // The four columns at once, each lane summed in the order of the plain expression
+    // below ((x · m1j + y · m2j) + z · m3j) + m4j, so the results are the same bits.
+    const __m128 row1 = _mm_loadu_ps(&m._11), row2 = _mm_loadu_ps(&m._21);
+    const __m128 row3 = _mm_loadu_ps(&m._31), row4 = _mm_loadu_ps(&m._41);
+#endif
+    // Vertices are transformed and drawn a block of triangles at a time, so the
+    // transformed ones are still in the cache when the rasteriser reads them instead of
+    // making a round trip through memory for a large model. Triangles are drawn in
+    // order either way.
+    for (int32_t first = 0; first < count; first += kTransformBlock) {
+        const int32_t block = std::min(count - first, kTransformBlock);
+        for (int32_t k = 0; k < block; ++k) {
+            const D3DVERTEX& in = vertices[first + k];
+            raster::Vertex& out = clip_vertices_[static_cast<size_t>(k)];
+#if defined(PLOVANT_DEVICE_SSE2)
+            const __m128 sum = _mm_add_ps(
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(in.x), row1),
+                                      _mm_mul_ps(_mm_set1_ps(in.y), row2)),
+                           _mm_mul_ps(_mm_set1_ps(in.z), row3)),
+                row4);
+            _mm_storeu_ps(&out.x, sum);
+#else
+            out.x = in.x * m._11 + in.y * m._21 + in.z * m._31 + m._41;
+            out.y = in.x * m._12 + in.y * m._22 + in.z * m._32 + m._42;
+            out.z = in.x * m._13 + in.y * m._23 + in.z * m._33 + m._43;
+            out.w = in.x * m._14 + in.y * m._24 + in.z * m._34 + m._44;
+#endif
+            out.u = in.tu;
+            out.v = in.tv;
+            if (constant_colour) {
+                out.r = unlit.r;
+                out.g = unlit.g;
+                out.b = unlit.b;
+                out.a = unlit.a;
+            } else {
+                LightOne(setup, material_, Vec3{in.x, in.y, in.z}, Vec3{in.nx, in.ny, in.nz}, out);
+            }
+        }
+        raster::DrawTriangleList(state, target, clip_vertices_.data(), static_cast<size_t>(block));
+    }
 }
 
 }  // namespace plovant::dx7
