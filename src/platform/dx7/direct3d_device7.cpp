@@ -625,12 +625,28 @@ void DropUnreachableLights(Setup& setup, const D3DVERTEX* vertices, int32_t coun
     if (!any_point || count <= 0) return;
     float lo[3] = {vertices[0].x, vertices[0].y, vertices[0].z};
     float hi[3] = {lo[0], lo[1], lo[2]};
+#if defined(PLOVANT_DEVICE_SSE2)
+    // minps(v, lo) is v < lo ? v : lo and maxps(v, hi) is v > hi ? v : hi, exactly what
+    // std::min(lo, v) and std::max(hi, v) give, NaN included. Lane 3 is a spare.
+    __m128 vlo = _mm_setr_ps(lo[0], lo[1], lo[2], 0.0f), vhi = vlo;
+    for (int32_t k = 1; k < count; ++k) {
+        const D3DVERTEX& v = vertices[k];
+        const __m128 p = _mm_setr_ps(v.x, v.y, v.z, 0.0f);
+        vlo = _mm_min_ps(p, vlo);
+        vhi = _mm_max_ps(p, vhi);
+    }
+    alignas(16) float out_lo[4], out_hi[4];
+    _mm_store_ps(out_lo, vlo);
+    _mm_store_ps(out_hi, vhi);
+    for (int i = 0; i < 3; ++i) lo[i] = out_lo[i], hi[i] = out_hi[i];
+#else
     for (int32_t k = 1; k < count; ++k) {
         const D3DVERTEX& v = vertices[k];
         lo[0] = std::min(lo[0], v.x), hi[0] = std::max(hi[0], v.x);
         lo[1] = std::min(lo[1], v.y), hi[1] = std::max(hi[1], v.y);
         lo[2] = std::min(lo[2], v.z), hi[2] = std::max(hi[2], v.z);
     }
+#endif
     const Vec3 centre{(lo[0] + hi[0]) * 0.5f, (lo[1] + hi[1]) * 0.5f, (lo[2] + hi[2]) * 0.5f};
     const float radius = Length(Vec3{hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]}) * 0.5f;
     // How far world · view can stretch a distance: at most the root of the sum of the
