@@ -9,11 +9,6 @@
 #include "platform/dx7/direct3d_device7.h"
 #include "render/math/d3d_math.h"
 
-// SmallFaceNormal must round as FaceNormal does: no fused multiply-adds.
-#if defined(__clang__)
-#pragma STDC FP_CONTRACT OFF
-#endif
-
 namespace plovant {
 namespace {
 
@@ -41,24 +36,6 @@ bool Finite(const RsmTexVertex& t) { return std::isfinite(t.U) && std::isfinite(
 
 D3DVECTOR ToVector(const RsmVertex& v) { return MakeVector(v.X, v.Y, v.Z); }
 
-// FaceNormal(a, b, c) for corners that are Small: the same differences and products in
-// the same order, rounded to float at each step as FaceNormal rounds them, so the normal
-// is bit for bit FaceNormal's. Small corners cannot overflow it, so its check for a
-// non-finite result is left out, and the call with it.
-inline D3DVECTOR SmallFaceNormal(const RsmVertex& a, const RsmVertex& b, const RsmVertex& c) {
-    const float e1x = b.X - a.X;
-    const float e1y = b.Y - a.Y;
-    const float e1z = b.Z - a.Z;
-    const float e2x = c.X - a.X;
-    const float e2y = c.Y - a.Y;
-    const float e2z = c.Z - a.Z;
-    D3DVECTOR n;
-    n.x = e2y * e1z - e1y * e2z;
-    n.y = e2z * e1x - e2x * e1z;
-    n.z = e2x * e1y - e2y * e1x;
-    return n;
-}
-
 // Writes the face's three vertices to list[0], list[1] and list[2] and returns true, or
 // returns false (writing nothing) when the face cannot be drawn.
 bool BuildFace(const RsmMesh& mesh, const RsmFace& face, D3DVERTEX* list) {
@@ -80,7 +57,8 @@ bool BuildFace(const RsmMesh& mesh, const RsmFace& face, D3DVERTEX* list) {
 
     D3DVECTOR normal;
     if (Small(p0) && Small(p1) && Small(p2)) {
-        normal = SmallFaceNormal(p1, p0, p2);
+        // Small corners cannot overflow, so the unchecked arithmetic is safe here.
+        normal = FaceNormalUnchecked(ToVector(p1), ToVector(p0), ToVector(p2));
     } else {
         if (!Finite(p0) || !Finite(p1) || !Finite(p2)) return false;
         try {

@@ -61,16 +61,7 @@ Vec3 FallbackRightAxis(const Vec3& z) {
 }  // namespace
 
 D3DVECTOR FaceNormal(const D3DVECTOR& a, const D3DVECTOR& b, const D3DVECTOR& c) {
-    const float e1x = b.x - a.x;
-    const float e1y = b.y - a.y;
-    const float e1z = b.z - a.z;
-    const float e2x = c.x - a.x;
-    const float e2y = c.y - a.y;
-    const float e2z = c.z - a.z;
-    D3DVECTOR n;
-    n.x = e2y * e1z - e1y * e2z;
-    n.y = e2z * e1x - e2x * e1z;
-    n.z = e2x * e1y - e2y * e1x;
+    const D3DVECTOR n = FaceNormalUnchecked(a, b, c);
     // Infinity and NaN propagate through every step, so checking the result catches an
     // overflow or a non-number anywhere on the way.
     if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z)) {
