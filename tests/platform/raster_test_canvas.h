@@ -45,6 +45,8 @@ public:
     uint16_t depth(int x, int y) const { return depth_[index(x, y)]; }
     bool touched(int x, int y) const { return raw(x, y) != kBackground; }
 
+    void set_depth(int x, int y, uint16_t d) { depth_[index(x, y)] = d; }
+
     void clear(uint32_t color = kBackground, uint16_t depth = kFarDepth) {
         std::fill(color_.begin(), color_.end(), color);
         std::fill(depth_.begin(), depth_.end(), depth);
