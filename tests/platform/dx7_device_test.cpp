@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "errors/error.h"
+#include "support/error_of.h"
 #include "platform/dx7/dx7.h"
 #include "render/math/d3d_math.h"
 
@@ -17,15 +18,7 @@ constexpr uint32_t kGreen = 0x00FF00;
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr float kPi = 3.14159265f;
 
-template <typename F>
-int32_t ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using plovant::testing::ErrorOf;
 
 D3DVERTEX V(float x, float y, float z, float u = 0, float v = 0) {
     D3DVERTEX vertex;

@@ -4,20 +4,13 @@
 #include <cmath>
 
 #include "errors/error.h"
+#include "support/error_of.h"
 #include "platform/dx7/dx7.h"
 
 namespace plovant::dx7 {
 namespace {
 
-template <typename F>
-int32_t ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using plovant::testing::ErrorOf;
 
 // The selection texture loading makes: 16-bit, no alpha, FourCC, luminance or bump flags.
 bool Acceptable(const DDPIXELFORMAT& f) {

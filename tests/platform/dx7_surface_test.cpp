@@ -2,20 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "errors/error.h"
+#include "support/error_of.h"
 #include "platform/dx7/dx7.h"
 
 namespace plovant::dx7 {
 namespace {
 
-template <typename F>
-int32_t ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using plovant::testing::ErrorOf;
 
 class SurfaceTest : public ::testing::Test {
 protected:
