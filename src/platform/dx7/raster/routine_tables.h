@@ -5,6 +5,7 @@
 // colours interpolate to themselves); flat white under modulation is the texel alone.
 #pragma once
 
+#include "platform/dx7/raster/instruction_set.h"
 #include "platform/dx7/raster/line_walk.h"
 #include "platform/dx7/raster/routines.h"
 #include "platform/dx7/raster/triangle_walk.h"
@@ -14,6 +15,12 @@ namespace plovant::raster::detail {
 struct TriangleRoutines {
     template <class P>
     static void Set(DrawContext& ctx, int variant, int filter) {
+#if defined(PLOVANT_RASTER_AVX2_PATH)
+        if (CurrentInstructionSet() == InstructionSet::Avx2) {
+            ctx.triangle_fns[variant][filter] = &DrawTriangleAvx2<P>;
+            return;
+        }
+#endif
         ctx.triangle_fns[variant][filter] = &DrawTriangle<P>;
     }
 };

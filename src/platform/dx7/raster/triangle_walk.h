@@ -66,7 +66,7 @@ struct RowSetup {
 // exist only when the middle vertex is strictly lower than the top one, and likewise for
 // the lower part, so every slope used is finite.
 template <class P, bool kLongOnLeft>
-void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs,
+PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs,
                   const ScreenVertex& t, const ScreenVertex& m, Vec4 slopes, int y_top, int y_mid,
                   int y_bottom) {
     alignas(16) float slope[4];
@@ -115,8 +115,9 @@ void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs
 }
 
 template <class P>
-void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
-                  const ScreenVertex& v2, const TriangleInfo& info) {
+PLOVANT_RASTER_INLINE void DrawTriangleBody(const DrawContext& ctx, const ScreenVertex& v0,
+                                            const ScreenVertex& v1, const ScreenVertex& v2,
+                                            const TriangleInfo& info) {
     const ScreenVertex* t = &v0;
     const ScreenVertex* m = &v1;
     const ScreenVertex* b = &v2;
@@ -169,5 +170,22 @@ void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVe
         ScanTriangle<P, false>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
     }
 }
+
+// The routine for one pixel pipeline, in the SSE2 build and (where there is one) the
+// AVX2 build.
+template <class P>
+void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
+                  const ScreenVertex& v2, const TriangleInfo& info) {
+    DrawTriangleBody<P>(ctx, v0, v1, v2, info);
+}
+
+#if defined(PLOVANT_RASTER_AVX2_PATH)
+template <class P>
+PLOVANT_RASTER_TARGET_AVX2 void DrawTriangleAvx2(const DrawContext& ctx, const ScreenVertex& v0,
+                                                 const ScreenVertex& v1, const ScreenVertex& v2,
+                                                 const TriangleInfo& info) {
+    DrawTriangleBody<P>(ctx, v0, v1, v2, info);
+}
+#endif
 
 }  // namespace plovant::raster::detail

@@ -1,0 +1,40 @@
+#include "platform/dx7/raster/instruction_set.h"
+
+#include <atomic>
+
+#include "platform/dx7/raster/simd.h"
+
+namespace plovant::raster {
+namespace {
+
+InstructionSet Detect() {
+#if defined(PLOVANT_RASTER_AVX2_PATH)
+    // Checks the processor and that the system saves the AVX registers.
+    if (__builtin_cpu_supports("avx2")) return InstructionSet::Avx2;
+#endif
+    return InstructionSet::Sse2;
+}
+
+std::atomic<InstructionSet>& Current() {
+    static std::atomic<InstructionSet> current{BestInstructionSet()};
+    return current;
+}
+
+}  // namespace
+
+InstructionSet BestInstructionSet() {
+    static const InstructionSet best = Detect();
+    return best;
+}
+
+InstructionSet CurrentInstructionSet() { return Current().load(std::memory_order_relaxed); }
+
+InstructionSet UseInstructionSet(InstructionSet wanted) {
+    const InstructionSet set =
+        static_cast<int>(wanted) <= static_cast<int>(BestInstructionSet()) ? wanted
+                                                                            : BestInstructionSet();
+    Current().store(set, std::memory_order_relaxed);
+    return set;
+}
+
+}  // namespace plovant::raster
