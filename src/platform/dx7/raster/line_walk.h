@@ -77,7 +77,8 @@ void DrawLine(const DrawContext& ctx, const ScreenVertex& a, const ScreenVertex&
             if constexpr (P::kUsesDepth) {
                 depth = ctx.depth + static_cast<ptrdiff_t>(y) * ctx.depth_pitch + x;
             }
-            P::Run(ctx, info, bounds, ctx.color + static_cast<ptrdiff_t>(y) * ctx.color_pitch + x,
+            P::Run(ctx, ctx.texture, info, bounds,
+                   ctx.color + static_cast<ptrdiff_t>(y) * ctx.color_pitch + x,
                    depth, attr, rgba);
         }
         minor += minor_step;

@@ -53,10 +53,10 @@ struct PixelPipeline {
     static_assert(kTextured == (kShade == Shade::Texture || kShade == Shade::TextureGouraud));
 
     // One pixel with attributes `attr` (see ScreenVertex) and colour `rgba`; `color` and
-    // `depth` point at it (depth only when kUsesDepth).
-    static PLOVANT_RASTER_INLINE void Run(const DrawContext& ctx, const TriangleInfo& info,
-                                          const Bounds& bounds, uint32_t* color, uint16_t* depth,
-                                          Vec4 attr, Vec4 rgba) {
+    // `depth` point at it (depth only when kUsesDepth). `texture` is the draw's texture.
+    static PLOVANT_RASTER_INLINE void Run(const DrawContext& ctx, const TextureInfo& texture,
+                                          const TriangleInfo& info, const Bounds& bounds,
+                                          uint32_t* color, uint16_t* depth, Vec4 attr, Vec4 rgba) {
         // The depth test first, on the undivided vector (z is linear in screen space), so
         // a hidden pixel costs no division.
         uint32_t z = 0;
@@ -76,7 +76,7 @@ struct PixelPipeline {
         if constexpr (kTextured) {
             const Int4 uv = Truncate(ClampNaNHigh(DivideByLastTwice(attr), bounds.lo, bounds.hi));
             uint32_t texel;
-            if (!Sampler::Sample(ctx.texture, uv, texel)) return;
+            if (!Sampler::Sample(texture, uv, texel)) return;
             if constexpr (kShade == Shade::Texture) {
                 out = texel | 0xFF000000u;
             } else {

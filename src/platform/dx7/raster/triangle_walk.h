@@ -18,6 +18,8 @@
 // each pixel along the edge goes to exactly one of them.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -28,6 +30,8 @@
 namespace plovant::raster::detail {
 
 inline constexpr int kEdgeFractionBits = 16;
+// Added to an edge's x once, so that ceil(x) is a plain shift on every row.
+inline constexpr int64_t kEdgeCeilBias = (int64_t{1} << kEdgeFractionBits) - 1;
 
 inline int64_t ToEdgeFixed(float x) {
     constexpr float kLimit = 1099511627776.0f;  // 2^40
@@ -37,19 +41,16 @@ inline int64_t ToEdgeFixed(float x) {
 }
 
 struct EdgeWalk {
-    int64_t x;     // x on the current row, 48.16
+    int64_t x;     // x on the current row, 48.16, plus kEdgeCeilBias
     int64_t step;  // change per row
 
-    // The first pixel column at or right of the edge: ceil(x), within [lo, hi].
-    int Ceil(int lo, int hi) const {
-        const int64_t c = (x + ((int64_t{1} << kEdgeFractionBits) - 1)) >> kEdgeFractionBits;
-        return static_cast<int>(c < lo ? lo : (c > hi ? hi : c));
-    }
+    // The first pixel column at or right of the edge: ceil(x).
+    int64_t Ceil() const { return x >> kEdgeFractionBits; }
 };
 
 // The edge from (x0, y0) with `slope` (dx/dy), positioned on row `first_row`.
 inline EdgeWalk StartEdge(float x0, float y0, float slope, int first_row) {
-    return EdgeWalk{ToEdgeFixed(x0 + (static_cast<float>(first_row) - y0) * slope),
+    return EdgeWalk{ToEdgeFixed(x0 + (static_cast<float>(first_row) - y0) * slope) + kEdgeCeilBias,
                     ToEdgeFixed(slope)};
 }
 
@@ -59,58 +60,81 @@ struct RowSetup {
     Vec4 color_dx, color_dy;   // colour gradients (Gouraud routines)
     Vec4 attr_row, color_row;  // values at (0, y) of the current row y
     Bounds bounds;
+    TextureInfo texture;       // a copy the pixel loop can keep in registers
+    uint32_t* color_line;      // the current row of the target
+    uint16_t* depth_line;      // and of the depth buffer (when the routine uses it)
 };
 
-// The rows [y_top, y_bottom). The short edge runs from the top to the middle vertex
-// until row y_mid, then from the middle to the bottom vertex. Rows in the upper part
-// exist only when the middle vertex is strictly lower than the top one, and likewise for
-// the lower part, so every slope used is finite.
-template <class P, bool kLongOnLeft>
-PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info, RowSetup& rs,
-                  const ScreenVertex& t, const ScreenVertex& m, Vec4 slopes, int y_top, int y_mid,
-                  int y_bottom) {
-    alignas(16) float slope[4];
-    StoreVec(slope, slopes);  // 1/area, long, upper, lower
-    EdgeWalk long_edge = StartEdge(t.x, t.y, slope[1], y_top);
-    EdgeWalk short_edge;
-    int switch_row;
-    if (y_top < y_mid) {
-        short_edge = StartEdge(t.x, t.y, slope[2], y_top);
-        switch_row = y_mid;
-    } else {
-        short_edge = StartEdge(m.x, m.y, slope[3], y_top);
-        switch_row = y_bottom;  // never
-    }
-
+// The rows [y, y_end) between two edges. kClipX: the spans are limited to the clip
+// rectangle's columns; without it the triangle is known to lie within them.
+template <class P, bool kClipX>
+PLOVANT_RASTER_INLINE void ScanRows(const DrawContext& ctx, const TriangleInfo& info,
+                                    RowSetup& rs, EdgeWalk& left, EdgeWalk& right, int y,
+                                    int y_end) {
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
-    uint32_t* color_row = ctx.color + static_cast<ptrdiff_t>(y_top) * ctx.color_pitch;
-    uint16_t* depth_row = nullptr;
-    if constexpr (P::kUsesDepth)
-        depth_row = ctx.depth + static_cast<ptrdiff_t>(y_top) * ctx.depth_pitch;
-    for (int y = y_top; y < y_bottom; ++y) {
-        if (y == switch_row) short_edge = StartEdge(m.x, m.y, slope[3], y);
-        const EdgeWalk& left = kLongOnLeft ? long_edge : short_edge;
-        const EdgeWalk& right = kLongOnLeft ? short_edge : long_edge;
-        const int x_begin = left.Ceil(x_lo, x_hi);
-        const int x_end = right.Ceil(x_lo, x_hi);
+    const ptrdiff_t color_pitch = ctx.color_pitch;
+    const ptrdiff_t depth_pitch = P::kUsesDepth ? ctx.depth_pitch : 0;
+    for (; y < y_end; ++y) {
+        int64_t begin = left.Ceil(), end = right.Ceil();
+        if constexpr (kClipX) {
+            begin = begin < x_lo ? x_lo : (begin > x_hi ? x_hi : begin);
+            end = end < x_lo ? x_lo : (end > x_hi ? x_hi : end);
+        }
+        const int x_begin = static_cast<int>(begin), x_end = static_cast<int>(end);
         if (x_begin < x_end) {
             const Vec4 fx = Vec4::Splat(static_cast<float>(x_begin));
             Vec4 attr = rs.attr_row + fx * rs.attr_dx;
             Vec4 rgba = rs.color_row;
             if constexpr (P::kUsesColor) rgba = rgba + fx * rs.color_dx;
+            uint32_t* color = rs.color_line;
+            uint16_t* depth = rs.depth_line;
             for (int x = x_begin; x < x_end; ++x) {
-                P::Run(ctx, info, rs.bounds, color_row + x, P::kUsesDepth ? depth_row + x : nullptr,
-                       attr, rgba);
+                P::Run(ctx, rs.texture, info, rs.bounds, color + x,
+                       P::kUsesDepth ? depth + x : nullptr, attr, rgba);
                 attr += rs.attr_dx;
                 if constexpr (P::kUsesColor) rgba += rs.color_dx;
             }
         }
-        long_edge.x += long_edge.step;
-        short_edge.x += short_edge.step;
+        left.x += left.step;
+        right.x += right.step;
         rs.attr_row += rs.attr_dy;
         if constexpr (P::kUsesColor) rs.color_row += rs.color_dy;
-        color_row += ctx.color_pitch;
-        if constexpr (P::kUsesDepth) depth_row += ctx.depth_pitch;
+        rs.color_line += color_pitch;
+        if constexpr (P::kUsesDepth) rs.depth_line += depth_pitch;
+    }
+}
+
+// The rows [y_top, y_bottom). The short edge runs from the top to the middle vertex
+// until row y_mid, then from the middle to the bottom vertex. Rows in the upper part
+// exist only when the middle vertex is strictly lower than the top one, and likewise for
+// the lower part, so every slope used is finite.
+template <class P, bool kLongOnLeft, bool kClipX>
+PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info,
+                                        RowSetup& rs, const ScreenVertex& t,
+                                        const ScreenVertex& m, Vec4 slopes, int y_top, int y_mid,
+                                        int y_bottom) {
+    alignas(16) float slope[4];
+    StoreVec(slope, slopes);  // 1/area, long, upper, lower
+    EdgeWalk long_edge = StartEdge(t.x, t.y, slope[1], y_top);
+    rs.color_line = ctx.color + static_cast<ptrdiff_t>(y_top) * ctx.color_pitch;
+    if constexpr (P::kUsesDepth)
+        rs.depth_line = ctx.depth + static_cast<ptrdiff_t>(y_top) * ctx.depth_pitch;
+    else
+        rs.depth_line = nullptr;
+    if (y_top < y_mid) {
+        EdgeWalk upper = StartEdge(t.x, t.y, slope[2], y_top);
+        if constexpr (kLongOnLeft)
+            ScanRows<P, kClipX>(ctx, info, rs, long_edge, upper, y_top, y_mid);
+        else
+            ScanRows<P, kClipX>(ctx, info, rs, upper, long_edge, y_top, y_mid);
+    }
+    if (y_mid < y_bottom) {
+        // y_mid >= y_top: the sorted vertices give rows in order.
+        EdgeWalk lower = StartEdge(m.x, m.y, slope[3], y_mid);
+        if constexpr (kLongOnLeft)
+            ScanRows<P, kClipX>(ctx, info, rs, long_edge, lower, y_mid, y_bottom);
+        else
+            ScanRows<P, kClipX>(ctx, info, rs, lower, long_edge, y_mid, y_bottom);
     }
 }
 
@@ -163,11 +187,25 @@ PLOVANT_RASTER_INLINE void DrawTriangleBody(const DrawContext& ctx, const Screen
         rs.color_row = t->color + ox * rs.color_dx + oy * rs.color_dy;
     }
     rs.bounds = MakeBounds(v0, v1, v2);
+    if constexpr (P::kTextured) rs.texture = ctx.texture;
 
+    // Every edge's x lies between its end points' up to the rounding of the fixed-point
+    // walk (far below half a pixel), so a triangle half a pixel inside the clip columns
+    // needs no limiting of its spans.
+    const float x_min = std::min(std::min(v0.x, v1.x), v2.x);
+    const float x_max = std::max(std::max(v0.x, v1.x), v2.x);
+    const bool inside = x_min >= static_cast<float>(ctx.clip_x0) - 0.5f &&
+                        x_max <= static_cast<float>(ctx.clip_x1) - 0.5f;
     if (area2 > 0.0f) {
-        ScanTriangle<P, true>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+        if (inside)
+            ScanTriangle<P, true, false>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+        else
+            ScanTriangle<P, true, true>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
     } else {
-        ScanTriangle<P, false>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+        if (inside)
+            ScanTriangle<P, false, false>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+        else
+            ScanTriangle<P, false, true>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
     }
 }
 
