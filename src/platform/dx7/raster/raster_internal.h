@@ -47,6 +47,11 @@ struct TextureInfo {
     int height_mask = 0;
     bool wrap_u = true;
     bool wrap_v = true;
+    // For the bilinear sampler of power-of-two wrapped textures (filled when its
+    // routines are chosen): the masks (width_mask, height_mask, width_mask, height_mask)
+    // and 16-bit pairs (1, pitch), whose products with a texel's (x, y) give its index.
+    alignas(16) int32_t wrap_masks[4] = {};
+    alignas(16) int16_t index_weights[8] = {};
 };
 
 // Per-triangle values that do not come from gradients.

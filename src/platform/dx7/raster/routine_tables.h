@@ -63,7 +63,15 @@ void FillTable(const RoutineChoice& choice, DrawContext& ctx) {
         }
         return;
     }
-    if (choice.pow2_wrap) {
+    // The power-of-two routines compute texel indices in 16-bit products: pitch and
+    // sizes must stay below 2^15.
+    TextureInfo& t = ctx.texture;
+    if (choice.pow2_wrap && t.pitch < 32768 && t.height <= 32768) {
+        for (int i = 0; i < 4; ++i) {
+            t.wrap_masks[i] = (i & 1) ? t.height_mask : t.width_mask;
+            t.index_weights[2 * i] = 1;
+            t.index_weights[2 * i + 1] = static_cast<int16_t>(t.pitch);
+        }
         if (choice.color_key)
             FillTexturedTable<Kind, kDepth, kWrite, true, true>(choice, ctx);
         else

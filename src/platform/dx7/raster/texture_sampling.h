@@ -100,20 +100,47 @@ struct TextureSampler {
     static PLOVANT_RASTER_INLINE bool SampleBilinear(const TextureInfo& t, Int4 uv, uint32_t& out) {
         const __m128i c = _mm_sub_epi32(uv.v, _mm_set1_epi32(128));  // from texel centres
         const __m128i whole = _mm_srai_epi32(c, kTexelFractionBits);
-        const int xi = _mm_cvtsi128_si32(whole);
-        const int yi = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 0x55));
-        const int x0 = Addr::U(t, xi), x1 = Addr::U(t, xi + 1);
-        const uint32_t* row0 = t.texels + Addr::V(t, yi) * t.pitch;
-        const uint32_t* row1 = t.texels + Addr::V(t, yi + 1) * t.pitch;
         __m128i top, bottom;  // (t00, t01) and (t10, t11) in the low 64 bits
-        if (x1 == x0 + 1) {
-            top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row0 + x0));
-            bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row1 + x0));
+        if constexpr (kPow2Wrap) {
+            // Columns and rows (x0, y0, x1, y1), wrapped; then the indices of (x0, y0)
+            // and (x0, y1) as x + y · pitch, from 16-bit pairs.
+            const __m128i masks = _mm_load_si128(reinterpret_cast<const __m128i*>(t.wrap_masks));
+            const __m128i xy = _mm_and_si128(
+                _mm_add_epi32(_mm_shuffle_epi32(whole, _MM_SHUFFLE(1, 0, 1, 0)),
+                              _mm_setr_epi32(0, 0, 1, 1)),
+                masks);
+            __m128i pairs = _mm_packs_epi32(xy, xy);
+            pairs = _mm_shufflelo_epi16(pairs, _MM_SHUFFLE(3, 0, 1, 0));
+            const __m128i index = _mm_madd_epi16(
+                pairs, _mm_load_si128(reinterpret_cast<const __m128i*>(t.index_weights)));
+            const uint32_t* p0 = t.texels + _mm_cvtsi128_si32(index);
+            const uint32_t* p1 = t.texels + _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1));
+            if ((_mm_movemask_epi8(_mm_cmpeq_epi32(xy, masks)) & 0xF) == 0) {
+                top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0));
+                bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1));
+            } else {
+                // x0 is the last column: x1 wraps to column 0.
+                const int back = t.width_mask;
+                top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(p0[0])),
+                                         _mm_cvtsi32_si128(static_cast<int>(p0[-back])));
+                bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(p1[0])),
+                                            _mm_cvtsi32_si128(static_cast<int>(p1[-back])));
+            }
         } else {
-            top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(row0[x0])),
-                                     _mm_cvtsi32_si128(static_cast<int>(row0[x1])));
-            bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(row1[x0])),
-                                        _mm_cvtsi32_si128(static_cast<int>(row1[x1])));
+            const int xi = _mm_cvtsi128_si32(whole);
+            const int yi = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 0x55));
+            const int x0 = Addr::U(t, xi), x1 = Addr::U(t, xi + 1);
+            const uint32_t* row0 = t.texels + Addr::V(t, yi) * t.pitch;
+            const uint32_t* row1 = t.texels + Addr::V(t, yi + 1) * t.pitch;
+            if (x1 == x0 + 1) {
+                top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row0 + x0));
+                bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row1 + x0));
+            } else {
+                top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(row0[x0])),
+                                         _mm_cvtsi32_si128(static_cast<int>(row0[x1])));
+                bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(row1[x0])),
+                                            _mm_cvtsi32_si128(static_cast<int>(row1[x1])));
+            }
         }
         // Fractions in 16-bit lanes: (fx, fy, …).
         __m128i f = _mm_and_si128(c, _mm_set1_epi32(255));

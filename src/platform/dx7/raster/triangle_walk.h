@@ -65,22 +65,68 @@ struct RowSetup {
     uint16_t* depth_line;      // and of the depth buffer (when the routine uses it)
 };
 
+// The left and right edge of the rows being walked, stepped together. On the rows an
+// edge is used for, its x lies between its end points, inside the guard band, so
+// ceil(x) fits in 32 bits (the low half of x >> 16, whatever the sign).
+#if defined(PLOVANT_RASTER_SSE2)
+struct EdgePair {
+    __m128i x;     // (left x, right x) as EdgeWalk::x
+    __m128i step;  // their changes per row
+
+    EdgePair(const EdgeWalk& left, const EdgeWalk& right)
+        : x(_mm_set_epi64x(right.x, left.x)), step(_mm_set_epi64x(right.step, left.step)) {}
+    int LeftCeil() const { return _mm_cvtsi128_si32(_mm_srli_epi64(x, kEdgeFractionBits)); }
+    int RightCeil() const {
+        return _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_srli_epi64(x, kEdgeFractionBits), 2));
+    }
+    void Step() { x = _mm_add_epi64(x, step); }
+    // The left or right edge replaced by `e` (the lower short edge taking over).
+    void SetLeft(const EdgeWalk& e) {
+        x = Lane0From(x, Load64(&e.x));
+        step = Lane0From(step, Load64(&e.step));
+    }
+    void SetRight(const EdgeWalk& e) {
+        x = _mm_unpacklo_epi64(x, Load64(&e.x));
+        step = _mm_unpacklo_epi64(step, Load64(&e.step));
+    }
+
+private:
+    static __m128i Load64(const int64_t* p) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    }
+    // (lane 0 of b, lane 1 of a)
+    static __m128i Lane0From(__m128i a, __m128i b) {
+        return _mm_castpd_si128(_mm_move_sd(_mm_castsi128_pd(a), _mm_castsi128_pd(b)));
+    }
+};
+#else
+struct EdgePair {
+    EdgeWalk left, right;
+
+    EdgePair(const EdgeWalk& l, const EdgeWalk& r) : left(l), right(r) {}
+    int LeftCeil() const { return static_cast<int>(left.Ceil()); }
+    int RightCeil() const { return static_cast<int>(right.Ceil()); }
+    void Step() {
+        left.x += left.step;
+        right.x += right.step;
+    }
+    void SetLeft(const EdgeWalk& e) { left = e; }
+    void SetRight(const EdgeWalk& e) { right = e; }
+};
+#endif
+
 // The rows [y, y_end) between two edges. kClipX: the spans are limited to the clip
 // rectangle's columns; without it the triangle is known to lie within them.
 template <class P, bool kClipX>
 PLOVANT_RASTER_INLINE void ScanRows(const DrawContext& ctx, const TriangleInfo& info,
-                                    RowSetup& rs, EdgeWalk& left, EdgeWalk& right, int y,
-                                    int y_end) {
+                                    RowSetup& rs, EdgePair& edges, int y, int y_end) {
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
-    const ptrdiff_t color_pitch = ctx.color_pitch;
-    const ptrdiff_t depth_pitch = P::kUsesDepth ? ctx.depth_pitch : 0;
     for (; y < y_end; ++y) {
-        int64_t begin = left.Ceil(), end = right.Ceil();
+        int x_begin = edges.LeftCeil(), x_end = edges.RightCeil();
         if constexpr (kClipX) {
-            begin = begin < x_lo ? x_lo : (begin > x_hi ? x_hi : begin);
-            end = end < x_lo ? x_lo : (end > x_hi ? x_hi : end);
+            x_begin = x_begin < x_lo ? x_lo : (x_begin > x_hi ? x_hi : x_begin);
+            x_end = x_end < x_lo ? x_lo : (x_end > x_hi ? x_hi : x_end);
         }
-        const int x_begin = static_cast<int>(begin), x_end = static_cast<int>(end);
         if (x_begin < x_end) {
             const Vec4 fx = Vec4::Splat(static_cast<float>(x_begin));
             Vec4 attr = rs.attr_row + fx * rs.attr_dx;
@@ -95,12 +141,11 @@ PLOVANT_RASTER_INLINE void ScanRows(const DrawContext& ctx, const TriangleInfo& 
                 if constexpr (P::kUsesColor) rgba += rs.color_dx;
             }
         }
-        left.x += left.step;
-        right.x += right.step;
+        edges.Step();
         rs.attr_row += rs.attr_dy;
         if constexpr (P::kUsesColor) rs.color_row += rs.color_dy;
-        rs.color_line += color_pitch;
-        if constexpr (P::kUsesDepth) rs.depth_line += depth_pitch;
+        rs.color_line += ctx.color_pitch;
+        if constexpr (P::kUsesDepth) rs.depth_line += ctx.depth_pitch;
     }
 }
 
@@ -121,21 +166,22 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
         rs.depth_line = ctx.depth + static_cast<ptrdiff_t>(y_top) * ctx.depth_pitch;
     else
         rs.depth_line = nullptr;
+    // The upper short edge, or the lower one straight away when the upper part has no
+    // rows; the lower one takes over at row y_mid.
+    const EdgeWalk first_short = y_top < y_mid ? StartEdge(t.x, t.y, slope[2], y_top)
+                                               : StartEdge(m.x, m.y, slope[3], y_top);
+    EdgePair edges = kLongOnLeft ? EdgePair(long_edge, first_short)
+                                 : EdgePair(first_short, long_edge);
     if (y_top < y_mid) {
-        EdgeWalk upper = StartEdge(t.x, t.y, slope[2], y_top);
+        ScanRows<P, kClipX>(ctx, info, rs, edges, y_top, y_mid);
+        if (y_mid >= y_bottom) return;
+        const EdgeWalk lower = StartEdge(m.x, m.y, slope[3], y_mid);
         if constexpr (kLongOnLeft)
-            ScanRows<P, kClipX>(ctx, info, rs, long_edge, upper, y_top, y_mid);
+            edges.SetRight(lower);
         else
-            ScanRows<P, kClipX>(ctx, info, rs, upper, long_edge, y_top, y_mid);
+            edges.SetLeft(lower);
     }
-    if (y_mid < y_bottom) {
-        // y_mid >= y_top: the sorted vertices give rows in order.
-        EdgeWalk lower = StartEdge(m.x, m.y, slope[3], y_mid);
-        if constexpr (kLongOnLeft)
-            ScanRows<P, kClipX>(ctx, info, rs, long_edge, lower, y_mid, y_bottom);
-        else
-            ScanRows<P, kClipX>(ctx, info, rs, lower, long_edge, y_mid, y_bottom);
-    }
+    ScanRows<P, kClipX>(ctx, info, rs, edges, y_mid, y_bottom);  // y_mid >= y_top
 }
 
 template <class P>
