@@ -16,6 +16,23 @@
 #include <emmintrin.h>
 #endif
 
+// Functions kept out of line: the loop over the faces then has the registers to itself.
+// GCC is also told not to specialise the rare path for its caller's values (which it
+// would keep alive, in memory, across the loop).
+#if defined(__GNUC__) && !defined(__clang__)
+#define PLOVANT_OUT_OF_LINE __attribute__((noinline))
+#define PLOVANT_RARE_PATH __attribute__((noipa))
+#elif defined(__clang__)
+#define PLOVANT_OUT_OF_LINE __attribute__((noinline))
+#define PLOVANT_RARE_PATH __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define PLOVANT_OUT_OF_LINE __declspec(noinline)
+#define PLOVANT_RARE_PATH __declspec(noinline)
+#else
+#define PLOVANT_OUT_OF_LINE
+#define PLOVANT_RARE_PATH
+#endif
+
 namespace plovant {
 namespace {
 
@@ -109,8 +126,8 @@ struct MeshView {
 
 // A face with a corner of magnitude 1e18 or more: its normal is computed with the
 // overflow check, and the face is left out (false) when it overflows.
-[[gnu::noipa]] bool BuildLargeFace(const MeshView& mesh, const RsmFace& face,
-                                   D3DVERTEX* list) {
+PLOVANT_RARE_PATH bool BuildLargeFace(const MeshView& mesh, const RsmFace& face,
+                                      D3DVERTEX* list) {
     const RsmVertex& p0 = mesh.vertices[face.V0];
     const RsmVertex& p1 = mesh.vertices[face.V1];
     const RsmVertex& p2 = mesh.vertices[face.V2];
@@ -163,9 +180,9 @@ inline bool BuildFace(const MeshView mesh, const RsmFace& face, D3DVERTEX* list)
 }
 
 // Appends each face whose slot is below `slot_limit` to its slot's list at next[slot],
-// in Faces order. Kept apart from the rest so that its loop has the registers to itself.
-[[gnu::noinline]] void FillSlotLists(const MeshView view, const RsmFace* faces,
-                                     size_t face_count, int32_t slot_limit, D3DVERTEX** next) {
+// in Faces order.
+PLOVANT_OUT_OF_LINE void FillSlotLists(const MeshView view, const RsmFace* faces,
+                                       size_t face_count, int32_t slot_limit, D3DVERTEX** next) {
     const uint32_t limit = static_cast<uint32_t>(slot_limit);
     for (const RsmFace* face = faces; face != faces + face_count; ++face) {
         // A negative slot converts to a huge value and fails the one comparison.

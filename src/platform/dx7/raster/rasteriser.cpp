@@ -6,8 +6,18 @@
 #include <cstdint>
 
 #include "platform/dx7/raster/clipping.h"
+#include "platform/dx7/raster/instruction_set.h"
 #include "platform/dx7/raster/raster_internal.h"
 #include "platform/dx7/raster/routines.h"
+
+// Keeps the rare general path out of the per-triangle loop.
+#if defined(__GNUC__) || defined(__clang__)
+#define PLOVANT_RASTER_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define PLOVANT_RASTER_NOINLINE __declspec(noinline)
+#else
+#define PLOVANT_RASTER_NOINLINE
+#endif
 
 namespace plovant::raster {
 namespace detail {
@@ -109,6 +119,7 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
         info.width = tex->width;
         info.height = tex->height;
         info.pitch = tex->pitch;
+        info.quads = tex->quads;
         info.width_mask = tex->width - 1;
         info.height_mask = tex->height - 1;
         info.wrap_u = state.address_u == Address::Wrap;
@@ -241,10 +252,51 @@ inline int ChooseFilter(const DrawContext& ctx, float texel_area2, float pixel_a
     return texel_area2 > std::fabs(pixel_area2) ? ctx.min_filter : ctx.mag_filter;
 }
 
-// A triangle wholly inside the clip volume.
-void DrawUnclipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const Vertex& c) {
-    TriangleInfo info;
+// The last flat-colour choice, keyed by the (r, g, b) it was made for: the triangles of
+// a model lit in one colour (white, most often) skip the conversion of the channels.
+struct FlatColorCache {
+    float r = 0, g = 0, b = 0;
+    int variant = -1;  // -1: empty
+    uint32_t flat_color = 0;
+};
+
+// ChooseColorVariant through the cache: the same variant and flat colour. Equal (r, g, b)
+// give equal channels (+0 and −0 included); NaN never equals anything.
+PLOVANT_RASTER_INLINE int ChooseColorVariantCached(const DrawContext& ctx, const Vertex& a,
+                                                   const Vertex& b, const Vertex& c,
+                                                   TriangleInfo& info, FlatColorCache& cache) {
+    if (!ctx.uses_diffuse) return kColorWhite;
+#if defined(PLOVANT_RASTER_SSE2)
+    const __m128 ca = _mm_loadu_ps(&a.r);
+    const __m128 cached = _mm_loadu_ps(&cache.r);  // r g b, then the variant's bits
+    const __m128 eq = _mm_and_ps(
+        _mm_and_ps(_mm_cmpeq_ps(ca, _mm_loadu_ps(&b.r)), _mm_cmpeq_ps(ca, _mm_loadu_ps(&c.r))),
+        _mm_cmpeq_ps(ca, cached));
+    const bool hit = cache.variant >= 0 && (_mm_movemask_ps(eq) & 7) == 7;
+#else
+    const bool hit = cache.variant >= 0 && SameColor(a, b, c) && a.r == cache.r &&
+                     a.g == cache.g && a.b == cache.b;
+#endif
+    if (hit) {
+        if (cache.variant == kColorFlat) info.flat_color = cache.flat_color;
+        return cache.variant;
+    }
     const int variant = ChooseColorVariant(ctx, a, b, c, info);
+    if (variant != kColorGouraud) {
+        cache.r = a.r;
+        cache.g = a.g;
+        cache.b = a.b;
+        cache.variant = variant;
+        cache.flat_color = info.flat_color;
+    }
+    return variant;
+}
+
+// A triangle wholly inside the clip volume.
+PLOVANT_RASTER_INLINE void DrawUnclipped(const DrawContext& ctx, const Vertex& a, const Vertex& b,
+                                         const Vertex& c, FlatColorCache& cache) {
+    TriangleInfo info;
+    const int variant = ChooseColorVariantCached(ctx, a, b, c, info, cache);
     const bool with_color = NeedsColorVector(ctx, variant);
     ScreenVertex s[3];
     Project(ctx, a, s[0], with_color);
@@ -346,6 +398,104 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
     }
 }
 
+// One triangle by the general path: outcodes, trivial reject, clipping when needed.
+PLOVANT_RASTER_NOINLINE void DrawGeneral(const DrawContext& ctx, const Vertex* v, FlatColorCache& cache) {
+    const float guard = ctx.guard;
+    const uint32_t c0 = Outcode(v[0], guard);
+    const uint32_t c1 = Outcode(v[1], guard);
+    const uint32_t c2 = Outcode(v[2], guard);
+    if (c0 & c1 & c2) return;  // wholly outside one plane
+    const uint32_t any = c0 | c1 | c2;
+    if ((any & (kClipPlaneBits | kOutHuge)) == 0) {
+        DrawUnclipped(ctx, v[0], v[1], v[2], cache);
+    } else {
+        DrawClipped(ctx, v[0], v[1], v[2], any & kClipPlaneBits);
+    }
+}
+
+#if defined(PLOVANT_RASTER_SSE2)
+enum class Placement { Inside, Rejected, Other };
+
+// Outcode's tests for the three vertices at once, one vertex per lane (lane 3 repeats
+// vertex 0), with the same expressions: Inside when every vertex is inside every clip
+// plane and the triangle is not wholly beyond one side of the viewport, Rejected when
+// every vertex is inside the clip planes but beyond the same side, Other otherwise
+// (some vertex outside a clip plane, or NaN), for the general path to settle.
+PLOVANT_RASTER_INLINE Placement Place(const Vertex* v, __m128 guard) {
+    const __m128 p0 = _mm_loadu_ps(&v[0].x), p1 = _mm_loadu_ps(&v[1].x);
+    const __m128 p2 = _mm_loadu_ps(&v[2].x);
+    const __m128 xy01 = _mm_unpacklo_ps(p0, p1);  // x0 x1 y0 y1
+    const __m128 zw01 = _mm_unpackhi_ps(p0, p1);  // z0 z1 w0 w1
+    const __m128 xy20 = _mm_unpacklo_ps(p2, p0);  // x2 x0 y2 y0
+    const __m128 zw20 = _mm_unpackhi_ps(p2, p0);  // z2 z0 w2 w0
+    const __m128 x = _mm_movelh_ps(xy01, xy20);
+    const __m128 y = _mm_movehl_ps(xy20, xy01);
+    const __m128 z = _mm_movelh_ps(zw01, zw20);
+    const __m128 w = _mm_movehl_ps(zw20, zw01);
+
+    // The clip-plane and size tests, each "distance >= 0" (false for NaN).
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 gw = _mm_mul_ps(w, guard);
+    __m128 inside = _mm_and_ps(_mm_cmpge_ps(_mm_add_ps(x, gw), zero),
+                               _mm_cmpge_ps(_mm_sub_ps(gw, x), zero));
+    inside = _mm_and_ps(inside, _mm_and_ps(_mm_cmpge_ps(_mm_add_ps(y, gw), zero),
+                                           _mm_cmpge_ps(_mm_sub_ps(gw, y), zero)));
+    inside = _mm_and_ps(inside, _mm_and_ps(_mm_cmpge_ps(z, zero),
+                                           _mm_cmpge_ps(_mm_sub_ps(w, z), zero)));
+    inside = _mm_and_ps(
+        inside, _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(w, _mm_set1_ps(kMinW)), zero),
+                           _mm_cmpge_ps(_mm_sub_ps(_mm_set1_ps(kMaxCoordinate), w), zero)));
+    if (_mm_movemask_ps(inside) != 15) return Placement::Other;
+
+    // The viewport's sides (Outcode's view bits).
+    const __m128i left = _mm_castps_si128(_mm_cmpnge_ps(_mm_add_ps(x, w), zero));
+    const __m128i right = _mm_castps_si128(_mm_cmpnge_ps(_mm_sub_ps(w, x), zero));
+    const __m128i bottom = _mm_castps_si128(_mm_cmpnge_ps(_mm_add_ps(y, w), zero));
+    const __m128i top = _mm_castps_si128(_mm_cmpnge_ps(_mm_sub_ps(w, y), zero));
+    // One byte per vertex and side; a side whose four bytes are all set has every
+    // vertex beyond it.
+    const __m128i sides =
+        _mm_packs_epi16(_mm_packs_epi32(left, right), _mm_packs_epi32(bottom, top));
+    const __m128i all = _mm_cmpeq_epi32(sides, _mm_set1_epi32(-1));
+    return _mm_movemask_ps(_mm_castsi128_ps(all)) != 0 ? Placement::Rejected : Placement::Inside;
+}
+#endif
+
+// The triangles [v, end) in order.
+PLOVANT_RASTER_INLINE void DrawTriangles(const DrawContext& ctx, const Vertex* v,
+                                         const Vertex* end) {
+    FlatColorCache cache;
+#if defined(PLOVANT_RASTER_SSE2)
+    const __m128 guard = _mm_set1_ps(ctx.guard);
+#endif
+    for (; v != end; v += 3) {
+#if defined(PLOVANT_RASTER_SSE2)
+        // Nearly every triangle of a model in view lies inside the clip planes: its
+        // outcodes are worked out for the three vertices at once.
+        const Placement placement = Place(v, guard);
+        if (placement == Placement::Inside) {
+            DrawUnclipped(ctx, v[0], v[1], v[2], cache);
+            continue;
+        }
+        if (placement == Placement::Rejected) continue;
+#endif
+        DrawGeneral(ctx, v, cache);
+    }
+}
+
+void DrawTrianglesDefault(const DrawContext& ctx, const Vertex* v, const Vertex* end) {
+    DrawTriangles(ctx, v, end);
+}
+
+#if defined(PLOVANT_RASTER_AVX2_PATH)
+// The same source built for AVX2, whose three-operand instructions save the register
+// copies of the SSE2 build; the operations, and so the results, are the same.
+PLOVANT_RASTER_TARGET_AVX2 void DrawTrianglesAvx2(const DrawContext& ctx, const Vertex* v,
+                                                  const Vertex* end) {
+    DrawTriangles(ctx, v, end);
+}
+#endif
+
 }  // namespace
 }  // namespace detail
 
@@ -355,20 +505,14 @@ void DrawTriangleList(const State& state, const Target& target, const Vertex* ve
     if (vertices == nullptr || count < 3) return;
     DrawContext ctx;
     if (!BuildContext(state, target, ctx)) return;
-    const float guard = ctx.guard;
     const Vertex* end = vertices + (count / 3) * 3;
-    for (const Vertex* v = vertices; v != end; v += 3) {
-        const uint32_t c0 = Outcode(v[0], guard);
-        const uint32_t c1 = Outcode(v[1], guard);
-        const uint32_t c2 = Outcode(v[2], guard);
-        if (c0 & c1 & c2) continue;  // wholly outside one plane
-        const uint32_t any = c0 | c1 | c2;
-        if ((any & (kClipPlaneBits | kOutHuge)) == 0) {
-            DrawUnclipped(ctx, v[0], v[1], v[2]);
-        } else {
-            DrawClipped(ctx, v[0], v[1], v[2], any & kClipPlaneBits);
-        }
+#if defined(PLOVANT_RASTER_AVX2_PATH)
+    if (CurrentInstructionSet() == InstructionSet::Avx2) {
+        DrawTrianglesAvx2(ctx, vertices, end);
+        return;
     }
+#endif
+    DrawTrianglesDefault(ctx, vertices, end);
 }
 
 }  // namespace plovant::raster
