@@ -332,6 +332,7 @@ const raster::Texture& DirectDrawSurface7::RasterTexture() const {
     texture_.width = Width();
     texture_.height = Height();
     texture_.pitch = Width();
+    texture_.quads = raster::BuildTexelQuads(texture_, quads_) ? quads_.data() : nullptr;
     texels_version_ = version_;
     return texture_;
 }

@@ -114,6 +114,7 @@ private:
     uint64_t version_ = 1;
 
     mutable std::vector<uint32_t> texels_;
+    mutable std::vector<uint32_t> quads_;  // bilinear footprints (power-of-two sizes)
     mutable raster::Texture texture_;
     mutable uint64_t texels_version_ = 0;
     QImage present_buffer_;    // reused picture for blits onto a window

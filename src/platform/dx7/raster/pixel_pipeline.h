@@ -74,7 +74,7 @@ struct PixelPipeline {
 
         uint32_t out;
         if constexpr (kTextured) {
-            const Int4 uv = Truncate(ClampNaNHigh(DivideByLastTwice(attr), bounds.lo, bounds.hi));
+            const Int4 uv = Truncate(ClampNaNHigh(DivideUvByW(attr), bounds.lo, bounds.hi));
             uint32_t texel;
             if (!Sampler::Sample(texture, uv, texel)) return;
             if constexpr (kShade == Shade::Texture) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace plovant::raster {
 
@@ -25,6 +26,10 @@ struct Texture {
     int width = 0;
     int height = 0;
     int pitch = 0;
+    // Optional, for power-of-two sizes (see BuildTexelQuads): at index 4 · (y · width + x),
+    // the texels (x, y), (x + 1, y), (x, y + 1) and (x + 1, y + 1), wrapping at the
+    // edges, so that bilinear sampling reads a whole footprint at once.
+    const uint32_t* quads = nullptr;
 };
 inline constexpr uint32_t kOpaqueTexelMask = 0xFF000000u;
 
@@ -112,6 +117,15 @@ void DrawTriangleList(const State& state, const Target& target, const Vertex* ve
                       size_t count);
 
 // Fills the rectangle [x1, x2) × [y1, y2), limited to the target, with a colour or a depth.
+// The most texels a texture may have for BuildTexelQuads (quads take four times the
+// memory of the texels).
+inline constexpr int kMaxQuadTexels = 1 << 20;
+
+// Fills `quads` with the footprints of `texture` (see Texture::quads) and returns true,
+// or empties it and returns false when the width or height is not a power of two or the
+// texture has more than kMaxQuadTexels texels.
+bool BuildTexelQuads(const Texture& texture, std::vector<uint32_t>& quads);
+
 void FillColor(const Target& target, int x1, int y1, int x2, int y2, uint32_t color);
 void FillDepth(const Target& target, int x1, int y1, int x2, int y2, uint16_t depth);
 

@@ -71,6 +71,8 @@ void FillTable(const RoutineChoice& choice, DrawContext& ctx) {
             t.wrap_masks[i] = (i & 1) ? t.height_mask : t.width_mask;
             t.index_weights[2 * i] = 1;
             t.index_weights[2 * i + 1] = static_cast<int16_t>(t.pitch);
+            t.quad_weights[2 * i] = 1;
+            t.quad_weights[2 * i + 1] = static_cast<int16_t>(t.width);
         }
         if (choice.color_key)
             FillTexturedTable<Kind, kDepth, kWrite, true, true>(choice, ctx);

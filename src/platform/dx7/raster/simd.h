@@ -66,12 +66,10 @@ inline Vec4 ClampNaNHigh(Vec4 x, Vec4 lo, Vec4 hi) {
     return {_mm_max_ps(_mm_min_ps(x.v, hi.v), lo.v)};
 }
 
-// (x0, x1, x2, x3) / (x3, x3, 1, 1): the attribute vector (u/w, v/w, z, 1/w) becomes
-// (u, v, z, 1/w).
-inline Vec4 DivideByLastTwice(Vec4 x) {
-    const __m128 one = _mm_set1_ps(1.0f);
-    const __m128 divisor = _mm_shuffle_ps(x.v, one, _MM_SHUFFLE(0, 0, 3, 3));
-    return {_mm_div_ps(x.v, divisor)};
+// The attribute vector (u/w, v/w, z, 1/w) divided by its last lane: lanes 0 and 1 become
+// u and v. The other lanes are not used (they are whatever the division gives).
+inline Vec4 DivideUvByW(Vec4 x) {
+    return {_mm_div_ps(x.v, _mm_shuffle_ps(x.v, x.v, _MM_SHUFFLE(3, 3, 3, 3)))};
 }
 
 // Four ints.
@@ -161,7 +159,7 @@ inline Vec4 ClampNaNHigh(Vec4 x, Vec4 lo, Vec4 hi) {
     return out;
 }
 
-inline Vec4 DivideByLastTwice(Vec4 x) {
+inline Vec4 DivideUvByW(Vec4 x) {
     // 1/w interpolated across a sliver can reach 0; the result is clamped afterwards,
     // so any large quotient will do (and C++ leaves a division by zero undefined).
     const float d = x.v[3] != 0.0f ? x.v[3] : 1e-30f;

@@ -8,6 +8,7 @@
 // bleeds into the edge of what is drawn.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/dx7/raster/raster_internal.h"
@@ -100,31 +101,43 @@ struct TextureSampler {
     static PLOVANT_RASTER_INLINE bool SampleBilinear(const TextureInfo& t, Int4 uv, uint32_t& out) {
         const __m128i c = _mm_sub_epi32(uv.v, _mm_set1_epi32(128));  // from texel centres
         const __m128i whole = _mm_srai_epi32(c, kTexelFractionBits);
-        __m128i top, bottom;  // (t00, t01) and (t10, t11) in the low 64 bits
+        __m128i four;  // (t00, t01, t10, t11)
         if constexpr (kPow2Wrap) {
-            // Columns and rows (x0, y0, x1, y1), wrapped; then the indices of (x0, y0)
-            // and (x0, y1) as x + y · pitch, from 16-bit pairs.
+            // Columns and rows (x0, y0, x1, y1), wrapped.
             const __m128i masks = _mm_load_si128(reinterpret_cast<const __m128i*>(t.wrap_masks));
-            const __m128i xy = _mm_and_si128(
-                _mm_add_epi32(_mm_shuffle_epi32(whole, _MM_SHUFFLE(1, 0, 1, 0)),
-                              _mm_setr_epi32(0, 0, 1, 1)),
-                masks);
-            __m128i pairs = _mm_packs_epi32(xy, xy);
-            pairs = _mm_shufflelo_epi16(pairs, _MM_SHUFFLE(3, 0, 1, 0));
-            const __m128i index = _mm_madd_epi16(
-                pairs, _mm_load_si128(reinterpret_cast<const __m128i*>(t.index_weights)));
-            const uint32_t* p0 = t.texels + _mm_cvtsi128_si32(index);
-            const uint32_t* p1 = t.texels + _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1));
-            if ((_mm_movemask_epi8(_mm_cmpeq_epi32(xy, masks)) & 0xF) == 0) {
-                top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0));
-                bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1));
+            if (t.quads != nullptr) {
+                // The footprint of (x0, y0) is quad x0 + y0 · width, from a 16-bit pair.
+                const __m128i xy = _mm_and_si128(whole, masks);
+                const __m128i index = _mm_madd_epi16(
+                    _mm_packs_epi32(xy, xy),
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(t.quad_weights)));
+                // Indices are never negative: as unsigned they need no sign extension.
+                four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                    t.quads + 4 * static_cast<size_t>(static_cast<uint32_t>(
+                                      _mm_cvtsi128_si32(index)))));
             } else {
-                // x0 is the last column: x1 wraps to column 0.
-                const int back = t.width_mask;
-                top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(p0[0])),
-                                         _mm_cvtsi32_si128(static_cast<int>(p0[-back])));
-                bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(p1[0])),
-                                            _mm_cvtsi32_si128(static_cast<int>(p1[-back])));
+                // The indices of (x0, y0) and (x0, y1) as x + y · pitch, from 16-bit pairs.
+                const __m128i xy = _mm_and_si128(
+                    _mm_add_epi32(_mm_shuffle_epi32(whole, _MM_SHUFFLE(1, 0, 1, 0)),
+                                  _mm_setr_epi32(0, 0, 1, 1)),
+                    masks);
+                __m128i pairs = _mm_packs_epi32(xy, xy);
+                pairs = _mm_shufflelo_epi16(pairs, _MM_SHUFFLE(3, 0, 1, 0));
+                const __m128i index = _mm_madd_epi16(
+                    pairs, _mm_load_si128(reinterpret_cast<const __m128i*>(t.index_weights)));
+                const uint32_t* p0 = t.texels + static_cast<uint32_t>(_mm_cvtsi128_si32(index));
+                const uint32_t* p1 = t.texels + static_cast<uint32_t>(
+                                                    _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1)));
+                if ((_mm_movemask_epi8(_mm_cmpeq_epi32(xy, masks)) & 0xF) == 0) {
+                    four = _mm_unpacklo_epi64(
+                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
+                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)));
+                } else {
+                    // x0 is the last column: x1 wraps to column 0.
+                    const int back = t.width_mask;
+                    four = _mm_setr_epi32(static_cast<int>(p0[0]), static_cast<int>(p0[-back]),
+                                          static_cast<int>(p1[0]), static_cast<int>(p1[-back]));
+                }
             }
         } else {
             const int xi = _mm_cvtsi128_si32(whole);
@@ -133,13 +146,12 @@ struct TextureSampler {
             const uint32_t* row0 = t.texels + Addr::V(t, yi) * t.pitch;
             const uint32_t* row1 = t.texels + Addr::V(t, yi + 1) * t.pitch;
             if (x1 == x0 + 1) {
-                top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row0 + x0));
-                bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row1 + x0));
+                four = _mm_unpacklo_epi64(
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row0 + x0)),
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row1 + x0)));
             } else {
-                top = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(row0[x0])),
-                                         _mm_cvtsi32_si128(static_cast<int>(row0[x1])));
-                bottom = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(row1[x0])),
-                                            _mm_cvtsi32_si128(static_cast<int>(row1[x1])));
+                four = _mm_setr_epi32(static_cast<int>(row0[x0]), static_cast<int>(row0[x1]),
+                                      static_cast<int>(row1[x0]), static_cast<int>(row1[x1]));
             }
         }
         // Fractions in 16-bit lanes: (fx, fy, …).
@@ -147,15 +159,12 @@ struct TextureSampler {
         f = _mm_packs_epi32(f, f);
         const __m128i zero = _mm_setzero_si128();
         if constexpr (kColorKey) {
-            const __m128i four = _mm_unpacklo_epi64(top, bottom);
             if (_mm_movemask_epi8(_mm_cmpeq_epi8(four, zero)) & 0x8888) {  // an alpha is 0
                 alignas(16) uint32_t texels[4];
                 _mm_store_si128(reinterpret_cast<__m128i*>(texels), four);
                 const uint32_t packed = static_cast<uint32_t>(_mm_cvtsi128_si32(f));
                 if (!ReplaceKeyedTexels(texels, packed & 0xFFFF, packed >> 16)) return false;
-                const __m128i replaced = _mm_load_si128(reinterpret_cast<const __m128i*>(texels));
-                top = replaced;
-                bottom = _mm_unpackhi_epi64(replaced, replaced);
+                four = _mm_load_si128(reinterpret_cast<const __m128i*>(texels));
             }
         }
         __m128i fy = _mm_shufflelo_epi16(f, _MM_SHUFFLE(1, 1, 1, 1));
@@ -163,8 +172,8 @@ struct TextureSampler {
         const __m128i fx = _mm_shufflelo_epi16(f, 0);
         const __m128i k256 = _mm_set1_epi16(256);
         const __m128i wx = _mm_unpacklo_epi64(_mm_sub_epi16(k256, fx), fx);  // 256 − fx × 4, fx × 4
-        const __m128i a = _mm_unpacklo_epi8(top, zero);
-        const __m128i b = _mm_unpacklo_epi8(bottom, zero);
+        const __m128i a = _mm_unpacklo_epi8(four, zero);  // top row
+        const __m128i b = _mm_unpackhi_epi8(four, zero);  // bottom row
         __m128i v =
             _mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(k256, fy)), _mm_mullo_epi16(b, fy));
         v = _mm_srli_epi16(v, 8);  // (left column, right column)

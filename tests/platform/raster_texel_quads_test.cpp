@@ -1,0 +1,98 @@
+// Texel quads: their layout, and that bilinear sampling through them draws exactly what
+// sampling the texels does.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/dx7/raster/rasteriser.h"
+#include "raster_test_canvas.h"
+
+namespace plovant::raster {
+namespace {
+
+using testing::Canvas;
+using testing::PlainState;
+using testing::TestTexture;
+
+TEST(TexelQuads, HoldEachFootprintWrappingAtTheEdges) {
+    // 4 × 2 texels numbered 10 + index.
+    TestTexture t(4, 2, {10, 11, 12, 13, 14, 15, 16, 17});
+    std::vector<uint32_t> quads;
+    ASSERT_TRUE(BuildTexelQuads(t.texture, quads));
+    ASSERT_EQ(quads.size(), 32u);
+    auto quad = [&](int x, int y) {
+        const size_t i = 4 * static_cast<size_t>(y * 4 + x);
+        return std::vector<uint32_t>(quads.begin() + i, quads.begin() + i + 4);
+    };
+    EXPECT_EQ(quad(0, 0), (std::vector<uint32_t>{10, 11, 14, 15}));
+    EXPECT_EQ(quad(3, 0), (std::vector<uint32_t>{13, 10, 17, 14}));  // wraps right
+    EXPECT_EQ(quad(1, 1), (std::vector<uint32_t>{15, 16, 11, 12}));  // wraps down
+    EXPECT_EQ(quad(3, 1), (std::vector<uint32_t>{17, 14, 13, 10}));  // both
+}
+
+TEST(TexelQuads, FollowThePitchAndRefuseOtherSizes) {
+    // Pitch 3 for a 2 × 2 texture: the padding column is never read.
+    TestTexture padded(2, 2, {1, 2, 99, 3, 4, 99});
+    padded.texture.pitch = 3;
+    std::vector<uint32_t> quads;
+    ASSERT_TRUE(BuildTexelQuads(padded.texture, quads));
+    EXPECT_EQ(quads, (std::vector<uint32_t>{1, 2, 3, 4, 2, 1, 4, 3, 3, 4, 1, 2, 4, 3, 2, 1}));
+
+    TestTexture odd(3, 2, std::vector<uint32_t>(6, 5));
+    EXPECT_FALSE(BuildTexelQuads(odd.texture, quads));
+    EXPECT_TRUE(quads.empty());
+    Texture huge;
+    std::vector<uint32_t> one(1);
+    huge.texels = one.data();
+    huge.width = huge.pitch = 2048;
+    huge.height = 1024;  // twice kMaxQuadTexels
+    EXPECT_FALSE(BuildTexelQuads(huge, quads));
+}
+
+// A tilted, magnified, repeating quad with keyed texels, drawn with and without quads.
+TEST(TexelQuads, BilinearPixelsAreTheSameWithAndWithoutQuads) {
+    std::vector<uint32_t> texels(16 * 8);
+    uint32_t seed = 17;
+    for (uint32_t& t : texels) {
+        seed = seed * 1664525u + 1013904223u;
+        t = ((seed >> 8) & 0x00FFFFFFu) | ((seed >> 5) % 6 == 0 ? 0u : 0xFF000000u);
+    }
+    TestTexture plain(16, 8, texels);
+    TestTexture with_quads(16, 8, texels);
+    std::vector<uint32_t> quads;
+    ASSERT_TRUE(BuildTexelQuads(with_quads.texture, quads));
+    with_quads.texture.quads = quads.data();
+
+    for (bool key : {false, true}) {
+        State state = PlainState(90, 70);
+        state.color_op = ColorOp::Texture;
+        state.mag_filter = state.min_filter = Filter::Linear;
+        state.color_key = key;
+        const Viewport& vp = state.viewport;
+        std::vector<Vertex> quad = {
+            testing::WithUv(testing::At(vp, 3.3f, 4.1f, 0.2f, 1.0f), -1.3f, -0.7f),
+            testing::WithUv(testing::At(vp, 86.7f, 9.6f, 0.4f, 3.0f), 2.9f, -0.7f),
+            testing::WithUv(testing::At(vp, 7.2f, 66.8f, 0.6f, 2.0f), -1.3f, 2.2f),
+            testing::WithUv(testing::At(vp, 86.7f, 9.6f, 0.4f, 3.0f), 2.9f, -0.7f),
+            testing::WithUv(testing::At(vp, 80.1f, 60.3f, 0.9f, 5.0f), 2.9f, 2.2f),
+            testing::WithUv(testing::At(vp, 7.2f, 66.8f, 0.6f, 2.0f), -1.3f, 2.2f),
+        };
+        Canvas a(90, 70), b(90, 70);
+        state.texture = &plain.texture;
+        DrawTriangleList(state, a.target(), quad.data(), quad.size());
+        state.texture = &with_quads.texture;
+        DrawTriangleList(state, b.target(), quad.data(), quad.size());
+        int drawn = 0, differ = 0;
+        for (int y = 0; y < 70; ++y)
+            for (int x = 0; x < 90; ++x) {
+                drawn += a.touched(x, y);
+                differ += a.raw(x, y) != b.raw(x, y) || a.depth(x, y) != b.depth(x, y);
+            }
+        EXPECT_GT(drawn, 3000) << "key " << key;
+        EXPECT_EQ(differ, 0) << "key " << key;
+    }
+}
+
+}  // namespace
+}  // namespace plovant::raster
