@@ -628,10 +628,10 @@ void DropUnreachableLights(Setup& setup, const D3DVERTEX* vertices, int32_t coun
 #if defined(PLOVANT_DEVICE_SSE2)
     // minps(v, lo) is v < lo ? v : lo and maxps(v, hi) is v > hi ? v : hi, exactly what
     // std::min(lo, v) and std::max(hi, v) give, NaN included. Lane 3 is a spare.
-    __m128 vlo = _mm_setr_ps(lo[0], lo[1], lo[2], 0.0f), vhi = vlo;
+    // A vertex's first four floats are x, y, z and nx; lane 3 is not used.
+    __m128 vlo = _mm_loadu_ps(&vertices[0].x), vhi = vlo;
     for (int32_t k = 1; k < count; ++k) {
-        const D3DVERTEX& v = vertices[k];
-        const __m128 p = _mm_setr_ps(v.x, v.y, v.z, 0.0f);
+        const __m128 p = _mm_loadu_ps(&vertices[k].x);
         vlo = _mm_min_ps(p, vlo);
         vhi = _mm_max_ps(p, vhi);
     }
@@ -743,6 +743,31 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
     // order either way.
     for (int32_t first = 0; first < count; first += kTransformBlock) {
         const int32_t block = std::min(count - first, kTransformBlock);
+#if defined(PLOVANT_DEVICE_SSE2)
+        if (constant_colour) {
+            // The common case (no light reaches the vertices, or lighting is off): the
+            // position transformed as below, the texture coordinates copied, one colour.
+            const __m128 colour = _mm_setr_ps(unlit.r, unlit.g, unlit.b, unlit.a);
+            for (int32_t k = 0; k < block; ++k) {
+                const D3DVERTEX& in = vertices[first + k];
+                raster::Vertex& out = clip_vertices_[static_cast<size_t>(k)];
+                const __m128i p = _mm_castps_si128(_mm_loadu_ps(&in.x));  // x y z nx
+                const __m128 x = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(0, 0, 0, 0)));
+                const __m128 y = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(1, 1, 1, 1)));
+                const __m128 z = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(2, 2, 2, 2)));
+                const __m128 sum = _mm_add_ps(
+                    _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, row1), _mm_mul_ps(y, row2)),
+                               _mm_mul_ps(z, row3)),
+                    row4);
+                _mm_storeu_ps(&out.x, sum);
+                _mm_storeu_ps(&out.r, colour);
+                _mm_storel_pi(reinterpret_cast<__m64*>(&out.u),
+                              _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&in.tu))));
+            }
+            raster::DrawTriangleList(state, target, clip_vertices_.data(), static_cast<size_t>(block));
+            continue;
+        }
+#endif
         for (int32_t k = 0; k < block; ++k) {
             const D3DVERTEX& in = vertices[first + k];
             raster::Vertex& out = clip_vertices_[static_cast<size_t>(k)];

@@ -145,6 +145,13 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
 // Divide by w and viewport mapping. The vertex has passed the w and guard-band tests.
 // The colour vector is filled only when asked for (Gouraud routines read it).
 #if defined(PLOVANT_RASTER_SSE2)
+inline void ProjectColor(const Vertex& v, ScreenVertex& s) {
+    const __m128 rgba = _mm_loadu_ps(&v.r);
+    s.color.v = _mm_add_ps(_mm_mul_ps(_mm_shuffle_ps(rgba, rgba, _MM_SHUFFLE(3, 0, 1, 2)),
+                                      _mm_setr_ps(255.0f, 255.0f, 255.0f, 0.0f)),
+                           _mm_setr_ps(0.5f, 0.5f, 0.5f, 255.5f));
+}
+
 inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bool with_color) {
     const __m128 p = _mm_loadu_ps(&v.x);  // x y z w
     const __m128 rw = _mm_div_ps(_mm_set1_ps(1.0f), _mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 3, 3)));
@@ -162,11 +169,7 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bo
     const __m128i t = _mm_cvttps_epi32(screen);
     const __m128i up = _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), screen));
     s.row = _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_sub_epi32(t, up), _MM_SHUFFLE(1, 1, 1, 1)));
-    if (!with_color) return;
-    const __m128 rgba = _mm_loadu_ps(&v.r);
-    s.color.v = _mm_add_ps(_mm_mul_ps(_mm_shuffle_ps(rgba, rgba, _MM_SHUFFLE(3, 0, 1, 2)),
-                                      _mm_setr_ps(255.0f, 255.0f, 255.0f, 0.0f)),
-                           _mm_setr_ps(0.5f, 0.5f, 0.5f, 255.5f));
+    if (with_color) ProjectColor(v, s);
 }
 
 // The three vertices carry the same diffuse colour (r, g, b; alpha is not drawn).
@@ -177,6 +180,10 @@ inline bool SameColor(const Vertex& a, const Vertex& b, const Vertex& c) {
     return (_mm_movemask_ps(eq) & 7) == 7;
 }
 #else
+inline void ProjectColor(const Vertex& v, ScreenVertex& s) {
+    s.color = Vec4::Set(v.b * 255.0f + 0.5f, v.g * 255.0f + 0.5f, v.r * 255.0f + 0.5f, 255.5f);
+}
+
 inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bool with_color) {
     const float rw = 1.0f / v.w;
     s.x = ctx.centre_x + (v.x * rw) * ctx.scale_x;
@@ -188,8 +195,7 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bo
     s.range = Vec4::Set(us, vs, z, 0.0f);
     const int row = static_cast<int>(s.y);  // bounded
     s.row = row + (static_cast<float>(row) < s.y ? 1 : 0);
-    if (with_color)
-        s.color = Vec4::Set(v.b * 255.0f + 0.5f, v.g * 255.0f + 0.5f, v.r * 255.0f + 0.5f, 255.5f);
+    if (with_color) ProjectColor(v, s);
 }
 
 inline bool SameColor(const Vertex& a, const Vertex& b, const Vertex& c) {
@@ -246,6 +252,33 @@ inline float TexelArea2(const DrawContext& ctx, const Vertex& a, const Vertex& b
            static_cast<float>(ctx.texture.height);
 }
 
+// Area2 of the screen vertices and, beside it, the same expression on the vertices'
+// (u, v), from which TexelArea2 scales: the differences and products of Area2 and
+// TexelArea2, the products' operands at most swapped.
+struct Areas {
+    float screen;
+    float uv;
+};
+inline Areas AreasOf(const ScreenVertex* s, const Vertex& a, const Vertex& b, const Vertex& c) {
+#if defined(PLOVANT_RASTER_SSE2)
+    // (x, y, u, v) of each vertex.
+    const auto load = [](const ScreenVertex& sv, const Vertex& v) {
+        return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&sv.x))),
+                             _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&v.u))));
+    };
+    const __m128 p0 = load(s[0], a);
+    const __m128 d1 = _mm_sub_ps(load(s[1], b), p0);
+    const __m128 d2 = _mm_sub_ps(load(s[2], c), p0);
+    // (d1x·d2y, d1y·d2x, d1u·d2v, d1v·d2u), then lanes 0 − 1 and 2 − 3.
+    const __m128 products = _mm_mul_ps(d1, _mm_shuffle_ps(d2, d2, _MM_SHUFFLE(2, 3, 0, 1)));
+    const __m128 diff =
+        _mm_sub_ps(products, _mm_shuffle_ps(products, products, _MM_SHUFFLE(2, 3, 0, 1)));
+    return {_mm_cvtss_f32(diff), _mm_cvtss_f32(_mm_movehl_ps(diff, diff))};
+#else
+    return {Area2(s[0], s[1], s[2]), (b.u - a.u) * (c.v - a.v) - (c.u - a.u) * (b.v - a.v)};
+#endif
+}
+
 // The filter for a triangle: minification when it covers more texels than pixels. The
 // choice is made per triangle, from its average texel-to-pixel ratio.
 inline int ChooseFilter(const DrawContext& ctx, float texel_area2, float pixel_area2) {
@@ -297,33 +330,35 @@ PLOVANT_RASTER_INLINE void DrawUnclipped(const DrawContext& ctx, const Vertex& a
                                          const Vertex& c, FlatColorCache& cache) {
     TriangleInfo info;
     const int variant = ChooseColorVariantCached(ctx, a, b, c, info, cache);
-    const bool with_color = NeedsColorVector(ctx, variant);
     ScreenVertex s[3];
-    Project(ctx, a, s[0], with_color);
-    Project(ctx, b, s[1], with_color);
-    Project(ctx, c, s[2], with_color);
-    const float area2 = Area2(s[0], s[1], s[2]);
-    if (Culled(ctx.cull, area2)) return;
-    const int filter =
-        ctx.choose_filter ? ChooseFilter(ctx, TexelArea2(ctx, a, b, c), area2) : ctx.mag_filter;
-    switch (ctx.fill) {
-        case FillMode::Solid:
-            if (std::fabs(area2) > kMinArea2) {
-                ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
-            }
-            break;
-        case FillMode::Wireframe: {
-            const LineFn line = ctx.line_fns[variant][filter];
-            line(ctx, s[0], s[1], info);
-            line(ctx, s[1], s[2], info);
-            line(ctx, s[2], s[0], info);
-            break;
-        }
-        case FillMode::Point: {
-            const LineFn line = ctx.line_fns[variant][filter];
-            for (const ScreenVertex& v : s) line(ctx, v, v, info);
-            break;
-        }
+    Project(ctx, a, s[0], false);
+    Project(ctx, b, s[1], false);
+    Project(ctx, c, s[2], false);
+    if (NeedsColorVector(ctx, variant)) {
+        ProjectColor(a, s[0]);
+        ProjectColor(b, s[1]);
+        ProjectColor(c, s[2]);
+    }
+    const Areas areas = AreasOf(s, a, b, c);
+    const float area2 = areas.screen;
+    if (ctx.cull != CullMode::None && Culled(ctx.cull, area2)) return;
+    int filter = ctx.mag_filter;
+    if (ctx.choose_filter) {
+        // TexelArea2
+        const float texel_area2 = std::fabs(areas.uv) * static_cast<float>(ctx.texture.width) *
+                                  static_cast<float>(ctx.texture.height);
+        filter = ChooseFilter(ctx, texel_area2, area2);
+    }
+    if (ctx.fill == FillMode::Solid) {
+        if (std::fabs(area2) > kMinArea2) ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
+    } else if (ctx.fill == FillMode::Wireframe) {
+        const LineFn line = ctx.line_fns[variant][filter];
+        line(ctx, s[0], s[1], info);
+        line(ctx, s[1], s[2], info);
+        line(ctx, s[2], s[0], info);
+    } else if (ctx.fill == FillMode::Point) {
+        const LineFn line = ctx.line_fns[variant][filter];
+        for (const ScreenVertex& v : s) line(ctx, v, v, info);
     }
 }
 
