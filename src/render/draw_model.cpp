@@ -88,8 +88,8 @@ inline __m128 LoadPosition(const RsmVertex& v) {
 // with the same differences and products (a product's operands swapped at most), so
 // the normal has the same bits.
 inline void WriteSmallFace(const RsmVertex& p0, const RsmVertex& p1, const RsmVertex& p2,
-                           const RsmTexVertex& t0, const RsmTexVertex& t1,
-                           const RsmTexVertex& t2, D3DVERTEX* list) {
+                           const RsmTexVertex& t0, const RsmTexVertex& t1, const RsmTexVertex& t2,
+                           D3DVERTEX* list) {
     const __m128 a = LoadPosition(p1);
     const __m128 b = LoadPosition(p0);
     const __m128 c = LoadPosition(p2);
@@ -126,8 +126,7 @@ struct MeshView {
 
 // A face with a corner of magnitude 1e18 or more: its normal is computed with the
 // overflow check, and the face is left out (false) when it overflows.
-PLOVANT_RARE_PATH bool BuildLargeFace(const MeshView& mesh, const RsmFace& face,
-                                      D3DVERTEX* list) {
+PLOVANT_RARE_PATH bool BuildLargeFace(const MeshView& mesh, const RsmFace& face, D3DVERTEX* list) {
     const RsmVertex& p0 = mesh.vertices[face.V0];
     const RsmVertex& p1 = mesh.vertices[face.V1];
     const RsmVertex& p2 = mesh.vertices[face.V2];
@@ -157,13 +156,14 @@ inline bool BuildFace(const MeshView mesh, const RsmFace& face, D3DVERTEX* list)
                    v2 = static_cast<uint16_t>(face.V2), i0 = static_cast<uint16_t>(face.T0),
                    i1 = static_cast<uint16_t>(face.T1), i2 = static_cast<uint16_t>(face.T2);
     const uint8_t tex_class = mesh.tex_class[i0] & mesh.tex_class[i1] & mesh.tex_class[i2];
-    const uint8_t face_class = mesh.vertex_class[v0] & mesh.vertex_class[v1] & mesh.vertex_class[v2];
+    const uint8_t face_class =
+        mesh.vertex_class[v0] & mesh.vertex_class[v1] & mesh.vertex_class[v2];
     if (!(tex_class & face_class & kFinite)) return false;
     if (!(face_class & kSmall)) return BuildLargeFace(mesh, face, list);
-    // Small corners cannot overflow, so the unchecked arithmetic is safe here.
+        // Small corners cannot overflow, so the unchecked arithmetic is safe here.
 #if defined(PLOVANT_DRAW_SSE2)
-    WriteSmallFace(mesh.vertices[v0], mesh.vertices[v1], mesh.vertices[v2],
-                   mesh.tex_vertices[i0], mesh.tex_vertices[i1], mesh.tex_vertices[i2], list);
+    WriteSmallFace(mesh.vertices[v0], mesh.vertices[v1], mesh.vertices[v2], mesh.tex_vertices[i0],
+                   mesh.tex_vertices[i1], mesh.tex_vertices[i2], list);
 #else
     const RsmVertex& p0 = mesh.vertices[v0];
     const RsmVertex& p1 = mesh.vertices[v1];
@@ -181,8 +181,8 @@ inline bool BuildFace(const MeshView mesh, const RsmFace& face, D3DVERTEX* list)
 
 // Appends each face whose slot is below `slot_limit` to its slot's list at next[slot],
 // in Faces order.
-PLOVANT_OUT_OF_LINE void FillSlotLists(const MeshView view, const RsmFace* faces,
-                                       size_t face_count, int32_t slot_limit, D3DVERTEX** next) {
+PLOVANT_OUT_OF_LINE void FillSlotLists(const MeshView view, const RsmFace* faces, size_t face_count,
+                                       int32_t slot_limit, D3DVERTEX** next) {
     const uint32_t limit = static_cast<uint32_t>(slot_limit);
     for (const RsmFace* face = faces; face != faces + face_count; ++face) {
         // A negative slot converts to a huge value and fails the one comparison.
@@ -202,8 +202,9 @@ const uint8_t* FillClasses(const std::vector<T>& array, ClassOfFn class_of,
     if (table.size() < kIndexCount) table.assign(kIndexCount, 0);
     const size_t n = std::min(array.size(), size_t{32768});
     for (size_t i = 0; i < n; ++i) table[i] = class_of(array[i]);
-    if (used > n) std::fill(table.begin() + static_cast<std::ptrdiff_t>(n),
-                            table.begin() + static_cast<std::ptrdiff_t>(used), uint8_t{0});
+    if (used > n)
+        std::fill(table.begin() + static_cast<std::ptrdiff_t>(n),
+                  table.begin() + static_cast<std::ptrdiff_t>(used), uint8_t{0});
     used = n;
     return table.data();
 }
@@ -286,7 +287,8 @@ void DrawModel(dx7::Direct3DDevice7& device, const RsmModel& model,
             device.SetTexture(0, std::move(texture));
             const bool has_list = j < slot_limit;
             const int32_t n = has_list ? store.slot_size[static_cast<size_t>(j)] : 0;
-            D3DVERTEX* first = list.data() + (has_list ? store.slot_start[static_cast<size_t>(j)] : 0);
+            D3DVERTEX* first =
+                list.data() + (has_list ? store.slot_start[static_cast<size_t>(j)] : 0);
             device.DrawPrimitive(dx7::D3DPT_TRIANGLELIST, D3DFVF_VERTEX, first, n, 0);
         }
     }

@@ -15,9 +15,9 @@ namespace plovant {
 // first allocate nothing. It holds no state between calls: every list is rebuilt from the
 // model each time.
 struct DrawBuffers {
-    std::vector<D3DVERTEX> vertices;  // the lists of all slots of one mesh, one after another
-    std::vector<int32_t> slot_start;  // per slot: where its list starts in `vertices`
-    std::vector<int32_t> slot_size;   // per slot: how many vertices its list holds
+    std::vector<D3DVERTEX> vertices;    // the lists of all slots of one mesh, one after another
+    std::vector<int32_t> slot_start;    // per slot: where its list starts in `vertices`
+    std::vector<int32_t> slot_size;     // per slot: how many vertices its list holds
     std::vector<D3DVERTEX*> slot_next;  // per slot: where its next face goes while building
     // Indexed by a face's index read as uint16_t (negative ones land at 32768 and above):
     // what the vertex there allows (0 for an index outside the mesh's array) and whether

@@ -307,8 +307,8 @@ PLOVANT_RASTER_INLINE int ChooseColorVariantCached(const DrawContext& ctx, const
         _mm_cmpeq_ps(ca, cached));
     const bool hit = cache.variant >= 0 && (_mm_movemask_ps(eq) & 7) == 7;
 #else
-    const bool hit = cache.variant >= 0 && SameColor(a, b, c) && a.r == cache.r &&
-                     a.g == cache.g && a.b == cache.b;
+    const bool hit = cache.variant >= 0 && SameColor(a, b, c) && a.r == cache.r && a.g == cache.g &&
+                     a.b == cache.b;
 #endif
     if (hit) {
         if (cache.variant == kColorFlat) info.flat_color = cache.flat_color;
@@ -350,7 +350,8 @@ PLOVANT_RASTER_INLINE void DrawUnclipped(const DrawContext& ctx, const Vertex& a
         filter = ChooseFilter(ctx, texel_area2, area2);
     }
     if (ctx.fill == FillMode::Solid) {
-        if (std::fabs(area2) > kMinArea2) ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
+        if (std::fabs(area2) > kMinArea2)
+            ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
     } else if (ctx.fill == FillMode::Wireframe) {
         const LineFn line = ctx.line_fns[variant][filter];
         line(ctx, s[0], s[1], info);
@@ -434,7 +435,8 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
 }
 
 // One triangle by the general path: outcodes, trivial reject, clipping when needed.
-PLOVANT_RASTER_NOINLINE void DrawGeneral(const DrawContext& ctx, const Vertex* v, FlatColorCache& cache) {
+PLOVANT_RASTER_NOINLINE void DrawGeneral(const DrawContext& ctx, const Vertex* v,
+                                         FlatColorCache& cache) {
     const float guard = ctx.guard;
     const uint32_t c0 = Outcode(v[0], guard);
     const uint32_t c1 = Outcode(v[1], guard);
@@ -471,15 +473,15 @@ PLOVANT_RASTER_INLINE Placement Place(const Vertex* v, __m128 guard) {
     // The clip-plane and size tests, each "distance >= 0" (false for NaN).
     const __m128 zero = _mm_setzero_ps();
     const __m128 gw = _mm_mul_ps(w, guard);
-    __m128 inside = _mm_and_ps(_mm_cmpge_ps(_mm_add_ps(x, gw), zero),
-                               _mm_cmpge_ps(_mm_sub_ps(gw, x), zero));
+    __m128 inside =
+        _mm_and_ps(_mm_cmpge_ps(_mm_add_ps(x, gw), zero), _mm_cmpge_ps(_mm_sub_ps(gw, x), zero));
     inside = _mm_and_ps(inside, _mm_and_ps(_mm_cmpge_ps(_mm_add_ps(y, gw), zero),
                                            _mm_cmpge_ps(_mm_sub_ps(gw, y), zero)));
-    inside = _mm_and_ps(inside, _mm_and_ps(_mm_cmpge_ps(z, zero),
-                                           _mm_cmpge_ps(_mm_sub_ps(w, z), zero)));
-    inside = _mm_and_ps(
-        inside, _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(w, _mm_set1_ps(kMinW)), zero),
-                           _mm_cmpge_ps(_mm_sub_ps(_mm_set1_ps(kMaxCoordinate), w), zero)));
+    inside =
+        _mm_and_ps(inside, _mm_and_ps(_mm_cmpge_ps(z, zero), _mm_cmpge_ps(_mm_sub_ps(w, z), zero)));
+    inside = _mm_and_ps(inside,
+                        _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(w, _mm_set1_ps(kMinW)), zero),
+                                   _mm_cmpge_ps(_mm_sub_ps(_mm_set1_ps(kMaxCoordinate), w), zero)));
     if (_mm_movemask_ps(inside) != 15) return Placement::Other;
 
     // The viewport's sides (Outcode's view bits).
