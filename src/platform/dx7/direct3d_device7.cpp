@@ -7,6 +7,7 @@
 #include "platform/dx7/direct_draw_surface7.h"
 #include "platform/dx7/dx_error.h"
 #include "platform/dx7/enumerations.h"
+#include "platform/dx7/raster/instruction_set.h"
 #include "render/math/d3d_math.h"
 
 // SSE2 is part of every x86-64 target.
@@ -332,6 +333,7 @@ void Direct3DDevice7::ComputeCombinedMatrix() {
 
 void Direct3DDevice7::Clear(int32_t count, const D3DRECT* rects, uint32_t flags, D3DCOLOR color,
                             float z, uint32_t /*stencil*/) {
+    raster::ClearUpperVectorState();  // a frame starts here: its SSE2 code runs at full speed
     if (flags == 0 || (flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) || count < 0 ||
         (count > 0 && rects == nullptr)) {
         ThrowDxError(DDERR_INVALIDPARAMS, "Direct3DDevice7.Clear: invalid flags or rectangles.");
@@ -684,6 +686,7 @@ D3DCOLORVALUE Direct3DDevice7::LightVertex(const D3DVECTOR& position, const D3DV
 
 void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type,
                                     const D3DVERTEX* vertices, int32_t count, uint32_t /*flags*/) {
+    raster::ClearUpperVectorState();
     if (!in_scene_) {
         ThrowDxError(D3DERR_NOTINBEGIN, "Direct3DDevice7.DrawPrimitive: drawing outside BeginScene and EndScene.");
     }

@@ -7,6 +7,7 @@
 #include "platform/dx7/direct_draw7.h"
 #include "platform/dx7/dx_error.h"
 #include "platform/dx7/pixel_format.h"
+#include "platform/dx7/raster/instruction_set.h"
 #include "platform/platform_window.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -139,6 +140,7 @@ void DirectDrawSurface7::CheckDestRect(const RECT& r, const char* operation) con
 
 void DirectDrawSurface7::Blt(const RECT& dest_rect, const SurfacePtr& source_ptr,
                              const RECT& src_rect, uint32_t flags) {
+    raster::ClearUpperVectorState();
     if (!source_ptr) ThrowDxError(DDERR_INVALIDPARAMS, "DirectDrawSurface7.Blt: no source surface was given.");
     if (flags & ~kBltFlagsKnown) ThrowDxError(DDERR_INVALIDPARAMS, "DirectDrawSurface7.Blt: unsupported flags.");
     const DirectDrawSurface7& source = *source_ptr;

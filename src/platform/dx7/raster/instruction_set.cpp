@@ -4,6 +4,10 @@
 
 #include "platform/dx7/raster/simd.h"
 
+#if defined(PLOVANT_RASTER_AVX2_PATH)
+#include <immintrin.h>
+#endif
+
 namespace plovant::raster {
 namespace {
 
@@ -20,7 +24,18 @@ std::atomic<InstructionSet>& Current() {
     return current;
 }
 
+#if defined(PLOVANT_RASTER_AVX2_PATH)
+__attribute__((target("avx"))) void ZeroUpperHalves() { _mm256_zeroupper(); }
+#endif
+
 }  // namespace
+
+void ClearUpperVectorState() {
+#if defined(PLOVANT_RASTER_AVX2_PATH)
+    static const bool has_avx = __builtin_cpu_supports("avx");
+    if (has_avx) ZeroUpperHalves();
+#endif
+}
 
 InstructionSet BestInstructionSet() {
     static const InstructionSet best = Detect();
