@@ -50,16 +50,17 @@ TEST(TexelQuads, FollowThePitchAndRefuseOtherSizes) {
     EXPECT_FALSE(BuildTexelQuads(huge, quads));
 }
 
-// A tilted, magnified, repeating quad with keyed texels, drawn with and without quads.
-TEST(TexelQuads, BilinearPixelsAreTheSameWithAndWithoutQuads) {
-    std::vector<uint32_t> texels(16 * 8);
+// A tilted, magnified, repeating quad with keyed texels, drawn with and without quads;
+// also for a texture too wide for the 16-bit quad indices.
+void CheckSameWithAndWithoutQuads(int width, int height) {
+    std::vector<uint32_t> texels(static_cast<size_t>(width * height));
     uint32_t seed = 17;
     for (uint32_t& t : texels) {
         seed = seed * 1664525u + 1013904223u;
         t = ((seed >> 8) & 0x00FFFFFFu) | ((seed >> 5) % 6 == 0 ? 0u : 0xFF000000u);
     }
-    TestTexture plain(16, 8, texels);
-    TestTexture with_quads(16, 8, texels);
+    TestTexture plain(width, height, texels);
+    TestTexture with_quads(width, height, texels);
     std::vector<uint32_t> quads;
     ASSERT_TRUE(BuildTexelQuads(with_quads.texture, quads));
     with_quads.texture.quads = quads.data();
@@ -90,8 +91,13 @@ TEST(TexelQuads, BilinearPixelsAreTheSameWithAndWithoutQuads) {
                 differ += a.raw(x, y) != b.raw(x, y) || a.depth(x, y) != b.depth(x, y);
             }
         EXPECT_GT(drawn, 3000) << "key " << key;
-        EXPECT_EQ(differ, 0) << "key " << key;
+        EXPECT_EQ(differ, 0) << width << " x " << height << ", key " << key;
     }
+}
+
+TEST(TexelQuads, BilinearPixelsAreTheSameWithAndWithoutQuads) {
+    CheckSameWithAndWithoutQuads(16, 8);
+    CheckSameWithAndWithoutQuads(32768, 2);
 }
 
 }  // namespace

@@ -63,14 +63,12 @@ void FillTable(const RoutineChoice& choice, DrawContext& ctx) {
         }
         return;
     }
-    // The power-of-two routines compute texel indices in 16-bit products: pitch and
-    // sizes must stay below 2^15.
+    // The power-of-two routines sample bilinear footprints from the texel quads and
+    // compute their indices in 16-bit products: sizes must stay below 2^15.
     TextureInfo& t = ctx.texture;
-    if (choice.pow2_wrap && t.pitch < 32768 && t.height <= 32768) {
+    if (choice.pow2_wrap && t.quads != nullptr && t.width < 32768 && t.height < 32768) {
         for (int i = 0; i < 4; ++i) {
             t.wrap_masks[i] = (i & 1) ? t.height_mask : t.width_mask;
-            t.index_weights[2 * i] = 1;
-            t.index_weights[2 * i + 1] = static_cast<int16_t>(t.pitch);
             t.quad_weights[2 * i] = 1;
             t.quad_weights[2 * i + 1] = static_cast<int16_t>(t.width);
         }

@@ -103,42 +103,17 @@ struct TextureSampler {
         const __m128i whole = _mm_srai_epi32(c, kTexelFractionBits);
         __m128i four;  // (t00, t01, t10, t11)
         if constexpr (kPow2Wrap) {
-            // Columns and rows (x0, y0, x1, y1), wrapped.
             const __m128i masks = _mm_load_si128(reinterpret_cast<const __m128i*>(t.wrap_masks));
-            if (t.quads != nullptr) {
-                // The footprint of (x0, y0) is quad x0 + y0 · width, from a 16-bit pair.
-                const __m128i xy = _mm_and_si128(whole, masks);
-                const __m128i index = _mm_madd_epi16(
-                    _mm_packs_epi32(xy, xy),
-                    _mm_load_si128(reinterpret_cast<const __m128i*>(t.quad_weights)));
-                // Indices are never negative: as unsigned they need no sign extension.
-                four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
-                    t.quads + 4 * static_cast<size_t>(static_cast<uint32_t>(
-                                      _mm_cvtsi128_si32(index)))));
-            } else {
-                // The indices of (x0, y0) and (x0, y1) as x + y · pitch, from 16-bit pairs.
-                const __m128i xy = _mm_and_si128(
-                    _mm_add_epi32(_mm_shuffle_epi32(whole, _MM_SHUFFLE(1, 0, 1, 0)),
-                                  _mm_setr_epi32(0, 0, 1, 1)),
-                    masks);
-                __m128i pairs = _mm_packs_epi32(xy, xy);
-                pairs = _mm_shufflelo_epi16(pairs, _MM_SHUFFLE(3, 0, 1, 0));
-                const __m128i index = _mm_madd_epi16(
-                    pairs, _mm_load_si128(reinterpret_cast<const __m128i*>(t.index_weights)));
-                const uint32_t* p0 = t.texels + static_cast<uint32_t>(_mm_cvtsi128_si32(index));
-                const uint32_t* p1 = t.texels + static_cast<uint32_t>(
-                                                    _mm_cvtsi128_si32(_mm_shuffle_epi32(index, 1)));
-                if ((_mm_movemask_epi8(_mm_cmpeq_epi32(xy, masks)) & 0xF) == 0) {
-                    four = _mm_unpacklo_epi64(
-                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p0)),
-                        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p1)));
-                } else {
-                    // x0 is the last column: x1 wraps to column 0.
-                    const int back = t.width_mask;
-                    four = _mm_setr_epi32(static_cast<int>(p0[0]), static_cast<int>(p0[-back]),
-                                          static_cast<int>(p1[0]), static_cast<int>(p1[-back]));
-                }
-            }
+            // The footprint of (x0, y0) is quad x0 + y0 · width, from a 16-bit pair (the
+            // power-of-two routines are chosen only for textures with quads).
+            const __m128i xy = _mm_and_si128(whole, masks);
+            const __m128i index = _mm_madd_epi16(
+                _mm_packs_epi32(xy, xy),
+                _mm_load_si128(reinterpret_cast<const __m128i*>(t.quad_weights)));
+            // Indices are never negative: as unsigned they need no sign extension.
+            four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                t.quads +
+                4 * static_cast<size_t>(static_cast<uint32_t>(_mm_cvtsi128_si32(index)))));
         } else {
             const int xi = _mm_cvtsi128_si32(whole);
             const int yi = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 0x55));
