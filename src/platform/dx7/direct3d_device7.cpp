@@ -16,6 +16,17 @@
 #include <emmintrin.h>
 #endif
 
+// The per-vertex loops are also built for AVX2 (chosen at run time, as the rasteriser's
+// routines are): its three-operand forms and broadcasts from memory save register copies
+// and shuffles. The operations, and so the results, are the same.
+#if defined(PLOVANT_DEVICE_SSE2) && (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define PLOVANT_DEVICE_AVX2 1
+#define PLOVANT_DEVICE_TARGET_AVX2 __attribute__((target("avx2")))
+#define PLOVANT_DEVICE_INLINE inline __attribute__((always_inline))
+#else
+#define PLOVANT_DEVICE_INLINE inline
+#endif
+
 namespace plovant::dx7 {
 
 namespace {
@@ -617,6 +628,87 @@ raster::Vertex& LightOne(const Setup& setup, const D3DMATERIAL7& material, Vec3 
     return out;
 }
 
+#if defined(PLOVANT_DEVICE_SSE2)
+// The smallest and largest x, y and z of `count` (>= 1) vertices, in lanes 0 to 2 of
+// `lo` and `hi` (lane 3 is a spare). minps(v, lo) is v < lo ? v : lo and maxps(v, hi)
+// is v > hi ? v : hi, exactly what std::min(lo, v) and std::max(hi, v) give, NaN
+// included, taken vertex after vertex in order. A vertex's first four floats are x, y, z
+// and nx.
+PLOVANT_DEVICE_INLINE void Bounds(const D3DVERTEX* vertices, int32_t count, float* lo, float* hi) {
+    __m128 vlo = _mm_loadu_ps(&vertices[0].x), vhi = vlo;
+    int32_t k = 1;
+    for (; k + 1 < count; k += 2) {
+        const __m128 p = _mm_loadu_ps(&vertices[k].x);
+        const __m128 q = _mm_loadu_ps(&vertices[k + 1].x);
+        vlo = _mm_min_ps(q, _mm_min_ps(p, vlo));
+        vhi = _mm_max_ps(q, _mm_max_ps(p, vhi));
+    }
+    if (k < count) {
+        const __m128 p = _mm_loadu_ps(&vertices[k].x);
+        vlo = _mm_min_ps(p, vlo);
+        vhi = _mm_max_ps(p, vhi);
+    }
+    _mm_store_ps(lo, vlo);
+    _mm_store_ps(hi, vhi);
+}
+
+void BoundsSse2(const D3DVERTEX* vertices, int32_t count, float* lo, float* hi) {
+    Bounds(vertices, count, lo, hi);
+}
+
+// `count` vertices transformed by the rows of a matrix, (x · row1 + y · row2) + z · row3
+// + row4 in each lane, as the plain expression sums them, with one colour and their
+// texture coordinates.
+PLOVANT_DEVICE_INLINE void TransformConstantColour(const D3DVERTEX* in, int32_t count,
+                                                   const __m128* rows, __m128 colour,
+                                                   raster::Vertex* out) {
+    const __m128 row1 = rows[0], row2 = rows[1], row3 = rows[2], row4 = rows[3];
+    for (const D3DVERTEX* end = in + count; in != end; ++in, ++out) {
+        const __m128 sum = _mm_add_ps(
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(in->x), row1),
+                                  _mm_mul_ps(_mm_set1_ps(in->y), row2)),
+                       _mm_mul_ps(_mm_set1_ps(in->z), row3)),
+            row4);
+        _mm_storeu_ps(&out->x, sum);
+        _mm_storeu_ps(&out->r, colour);
+        _mm_storel_pi(reinterpret_cast<__m64*>(&out->u),
+                      _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&in->tu))));
+    }
+}
+
+// The SSE2 build reads a position once and spreads its lanes.
+void TransformConstantColourSse2(const D3DVERTEX* in, int32_t count, const __m128* rows,
+                                 __m128 colour, raster::Vertex* out) {
+    const __m128 row1 = rows[0], row2 = rows[1], row3 = rows[2], row4 = rows[3];
+    for (const D3DVERTEX* end = in + count; in != end; ++in, ++out) {
+        const __m128i p = _mm_castps_si128(_mm_loadu_ps(&in->x));  // x y z nx
+        const __m128 x = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(0, 0, 0, 0)));
+        const __m128 y = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(1, 1, 1, 1)));
+        const __m128 z = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(2, 2, 2, 2)));
+        const __m128 sum = _mm_add_ps(
+            _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, row1), _mm_mul_ps(y, row2)), _mm_mul_ps(z, row3)),
+            row4);
+        _mm_storeu_ps(&out->x, sum);
+        _mm_storeu_ps(&out->r, colour);
+        _mm_storel_pi(reinterpret_cast<__m64*>(&out->u),
+                      _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&in->tu))));
+    }
+}
+
+#if defined(PLOVANT_DEVICE_AVX2)
+PLOVANT_DEVICE_TARGET_AVX2 void BoundsAvx2(const D3DVERTEX* vertices, int32_t count, float* lo,
+                                           float* hi) {
+    Bounds(vertices, count, lo, hi);
+}
+
+PLOVANT_DEVICE_TARGET_AVX2 void TransformConstantColourAvx2(const D3DVERTEX* in, int32_t count,
+                                                            const __m128* rows, __m128 colour,
+                                                            raster::Vertex* out) {
+    TransformConstantColour(in, count, rows, colour, out);
+}
+#endif
+#endif
+
 // Drops the point lights that cannot reach any of `count` vertices: their range, in view
 // space, misses a sphere around the vertices' bounding box. Exact: a light dropped here
 // would have been skipped for every vertex.
@@ -628,18 +720,13 @@ void DropUnreachableLights(Setup& setup, const D3DVERTEX* vertices, int32_t coun
     float lo[3] = {vertices[0].x, vertices[0].y, vertices[0].z};
     float hi[3] = {lo[0], lo[1], lo[2]};
 #if defined(PLOVANT_DEVICE_SSE2)
-    // minps(v, lo) is v < lo ? v : lo and maxps(v, hi) is v > hi ? v : hi, exactly what
-    // std::min(lo, v) and std::max(hi, v) give, NaN included. Lane 3 is a spare.
-    // A vertex's first four floats are x, y, z and nx; lane 3 is not used.
-    __m128 vlo = _mm_loadu_ps(&vertices[0].x), vhi = vlo;
-    for (int32_t k = 1; k < count; ++k) {
-        const __m128 p = _mm_loadu_ps(&vertices[k].x);
-        vlo = _mm_min_ps(p, vlo);
-        vhi = _mm_max_ps(p, vhi);
-    }
     alignas(16) float out_lo[4], out_hi[4];
-    _mm_store_ps(out_lo, vlo);
-    _mm_store_ps(out_hi, vhi);
+#if defined(PLOVANT_DEVICE_AVX2)
+    if (raster::CurrentInstructionSet() == raster::InstructionSet::Avx2)
+        BoundsAvx2(vertices, count, out_lo, out_hi);
+    else
+#endif
+        BoundsSse2(vertices, count, out_lo, out_hi);
     for (int i = 0; i < 3; ++i) lo[i] = out_lo[i], hi[i] = out_hi[i];
 #else
     for (int32_t k = 1; k < count; ++k) {
@@ -739,7 +826,12 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
     // below ((x · m1j + y · m2j) + z · m3j) + m4j, so the results are the same bits.
     const __m128 row1 = _mm_loadu_ps(&m._11), row2 = _mm_loadu_ps(&m._21);
     const __m128 row3 = _mm_loadu_ps(&m._31), row4 = _mm_loadu_ps(&m._41);
+    const __m128 rows[4] = {row1, row2, row3, row4};
+#if defined(PLOVANT_DEVICE_AVX2)
+    const bool avx2 = raster::CurrentInstructionSet() == raster::InstructionSet::Avx2;
 #endif
+#endif
+    raster::Vertex* const out = clip_vertices_.data();
     // Vertices are transformed and drawn a block of triangles at a time, so the
     // transformed ones are still in the cache when the rasteriser reads them instead of
     // making a round trip through memory for a large model. Triangles are drawn in
@@ -751,54 +843,44 @@ void Direct3DDevice7::DrawPrimitive(int32_t primitive_type, uint32_t vertex_type
             // The common case (no light reaches the vertices, or lighting is off): the
             // position transformed as below, the texture coordinates copied, one colour.
             const __m128 colour = _mm_setr_ps(unlit.r, unlit.g, unlit.b, unlit.a);
-            for (int32_t k = 0; k < block; ++k) {
-                const D3DVERTEX& in = vertices[first + k];
-                raster::Vertex& out = clip_vertices_[static_cast<size_t>(k)];
-                const __m128i p = _mm_castps_si128(_mm_loadu_ps(&in.x));  // x y z nx
-                const __m128 x = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(0, 0, 0, 0)));
-                const __m128 y = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(1, 1, 1, 1)));
-                const __m128 z = _mm_castsi128_ps(_mm_shuffle_epi32(p, _MM_SHUFFLE(2, 2, 2, 2)));
-                const __m128 sum = _mm_add_ps(
-                    _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, row1), _mm_mul_ps(y, row2)),
-                               _mm_mul_ps(z, row3)),
-                    row4);
-                _mm_storeu_ps(&out.x, sum);
-                _mm_storeu_ps(&out.r, colour);
-                _mm_storel_pi(reinterpret_cast<__m64*>(&out.u),
-                              _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&in.tu))));
-            }
-            raster::DrawTriangleList(state, target, clip_vertices_.data(), static_cast<size_t>(block));
+#if defined(PLOVANT_DEVICE_AVX2)
+            if (avx2)
+                TransformConstantColourAvx2(vertices + first, block, rows, colour, out);
+            else
+#endif
+                TransformConstantColourSse2(vertices + first, block, rows, colour, out);
+            raster::DrawTriangleList(state, target, out, static_cast<size_t>(block));
             continue;
         }
 #endif
         for (int32_t k = 0; k < block; ++k) {
             const D3DVERTEX& in = vertices[first + k];
-            raster::Vertex& out = clip_vertices_[static_cast<size_t>(k)];
+            raster::Vertex& vertex = out[k];
 #if defined(PLOVANT_DEVICE_SSE2)
             const __m128 sum = _mm_add_ps(
                 _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(in.x), row1),
                                       _mm_mul_ps(_mm_set1_ps(in.y), row2)),
                            _mm_mul_ps(_mm_set1_ps(in.z), row3)),
                 row4);
-            _mm_storeu_ps(&out.x, sum);
+            _mm_storeu_ps(&vertex.x, sum);
 #else
-            out.x = in.x * m._11 + in.y * m._21 + in.z * m._31 + m._41;
-            out.y = in.x * m._12 + in.y * m._22 + in.z * m._32 + m._42;
-            out.z = in.x * m._13 + in.y * m._23 + in.z * m._33 + m._43;
-            out.w = in.x * m._14 + in.y * m._24 + in.z * m._34 + m._44;
+            vertex.x = in.x * m._11 + in.y * m._21 + in.z * m._31 + m._41;
+            vertex.y = in.x * m._12 + in.y * m._22 + in.z * m._32 + m._42;
+            vertex.z = in.x * m._13 + in.y * m._23 + in.z * m._33 + m._43;
+            vertex.w = in.x * m._14 + in.y * m._24 + in.z * m._34 + m._44;
 #endif
-            out.u = in.tu;
-            out.v = in.tv;
+            vertex.u = in.tu;
+            vertex.v = in.tv;
             if (constant_colour) {
-                out.r = unlit.r;
-                out.g = unlit.g;
-                out.b = unlit.b;
-                out.a = unlit.a;
+                vertex.r = unlit.r;
+                vertex.g = unlit.g;
+                vertex.b = unlit.b;
+                vertex.a = unlit.a;
             } else {
-                LightOne(setup, material_, Vec3{in.x, in.y, in.z}, Vec3{in.nx, in.ny, in.nz}, out);
+                LightOne(setup, material_, Vec3{in.x, in.y, in.z}, Vec3{in.nx, in.ny, in.nz}, vertex);
             }
         }
-        raster::DrawTriangleList(state, target, clip_vertices_.data(), static_cast<size_t>(block));
+        raster::DrawTriangleList(state, target, out, static_cast<size_t>(block));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "platform/dx7/raster/clipping.h"
 #include "platform/dx7/raster/instruction_set.h"
@@ -288,30 +289,31 @@ inline int ChooseFilter(const DrawContext& ctx, float texel_area2, float pixel_a
 // The last flat-colour choice, keyed by the (r, g, b) it was made for: the triangles of
 // a model lit in one colour (white, most often) skip the conversion of the channels.
 struct FlatColorCache {
-    float r = 0, g = 0, b = 0;
-    int variant = -1;  // -1: empty
-    uint32_t flat_color = 0;
+    // Empty: NaN, which equals no colour.
+    float r = std::numeric_limits<float>::quiet_NaN(), g = r, b = r;
+    int variant = kColorWhite;
+    // The flat colour the variant drew with (the default of TriangleInfo when it needs none).
+    uint32_t flat_color = TriangleInfo{}.flat_color;
 };
 
 // ChooseColorVariant through the cache: the same variant and flat colour. Equal (r, g, b)
-// give equal channels (+0 and −0 included); NaN never equals anything.
+// give equal channels (+0 and −0 included); NaN never equals anything, so an empty cache
+// never hits.
 PLOVANT_RASTER_INLINE int ChooseColorVariantCached(const DrawContext& ctx, const Vertex& a,
                                                    const Vertex& b, const Vertex& c,
                                                    TriangleInfo& info, FlatColorCache& cache) {
     if (!ctx.uses_diffuse) return kColorWhite;
 #if defined(PLOVANT_RASTER_SSE2)
-    const __m128 ca = _mm_loadu_ps(&a.r);
     const __m128 cached = _mm_loadu_ps(&cache.r);  // r g b, then the variant's bits
-    const __m128 eq = _mm_and_ps(
-        _mm_and_ps(_mm_cmpeq_ps(ca, _mm_loadu_ps(&b.r)), _mm_cmpeq_ps(ca, _mm_loadu_ps(&c.r))),
-        _mm_cmpeq_ps(ca, cached));
-    const bool hit = cache.variant >= 0 && (_mm_movemask_ps(eq) & 7) == 7;
+    const __m128 eq = _mm_and_ps(_mm_and_ps(_mm_cmpeq_ps(cached, _mm_loadu_ps(&a.r)),
+                                            _mm_cmpeq_ps(cached, _mm_loadu_ps(&b.r))),
+                                 _mm_cmpeq_ps(cached, _mm_loadu_ps(&c.r)));
+    const bool hit = (_mm_movemask_ps(eq) & 7) == 7;
 #else
-    const bool hit = cache.variant >= 0 && SameColor(a, b, c) && a.r == cache.r && a.g == cache.g &&
-                     a.b == cache.b;
+    const bool hit = SameColor(a, b, c) && a.r == cache.r && a.g == cache.g && a.b == cache.b;
 #endif
     if (hit) {
-        if (cache.variant == kColorFlat) info.flat_color = cache.flat_color;
+        info.flat_color = cache.flat_color;
         return cache.variant;
     }
     const int variant = ChooseColorVariant(ctx, a, b, c, info);
@@ -451,50 +453,126 @@ PLOVANT_RASTER_NOINLINE void DrawGeneral(const DrawContext& ctx, const Vertex* v
 }
 
 #if defined(PLOVANT_RASTER_SSE2)
-enum class Placement { Inside, Rejected, Other };
+// The per-draw values of the path for triangles inside the clip volume, one per lane.
+struct InsideConstants {
+    __m128 guard, min_w, max_w;
+    __m128 scale_x, scale_y, scale_z;     // project_scale's lanes
+    __m128 offset_x, offset_y, offset_z;  // project_offset's lanes
+    __m128 u_scale, v_scale;              // texel_scale's lanes
+    float texture_width, texture_height;
+};
 
-// Outcode's tests for the three vertices at once, one vertex per lane (lane 3 repeats
-// vertex 0), with the same expressions: Inside when every vertex is inside every clip
-// plane and the triangle is not wholly beyond one side of the viewport, Rejected when
-// every vertex is inside the clip planes but beyond the same side, Other otherwise
-// (some vertex outside a clip plane, or NaN), for the general path to settle.
-PLOVANT_RASTER_INLINE Placement Place(const Vertex* v, __m128 guard) {
-    const __m128 p0 = _mm_loadu_ps(&v[0].x), p1 = _mm_loadu_ps(&v[1].x);
-    const __m128 p2 = _mm_loadu_ps(&v[2].x);
-    const __m128 xy01 = _mm_unpacklo_ps(p0, p1);  // x0 x1 y0 y1
-    const __m128 zw01 = _mm_unpackhi_ps(p0, p1);  // z0 z1 w0 w1
-    const __m128 xy20 = _mm_unpacklo_ps(p2, p0);  // x2 x0 y2 y0
-    const __m128 zw20 = _mm_unpackhi_ps(p2, p0);  // z2 z0 w2 w0
-    const __m128 x = _mm_movelh_ps(xy01, xy20);
-    const __m128 y = _mm_movehl_ps(xy20, xy01);
-    const __m128 z = _mm_movelh_ps(zw01, zw20);
-    const __m128 w = _mm_movehl_ps(zw20, zw01);
+PLOVANT_RASTER_INLINE InsideConstants MakeInsideConstants(const DrawContext& ctx) {
+    const __m128 scale = ctx.project_scale.v, offset = ctx.project_offset.v;
+    const __m128 texel = ctx.texel_scale.v;
+    return {_mm_set1_ps(ctx.guard),
+            _mm_set1_ps(kMinW),
+            _mm_set1_ps(kMaxCoordinate),
+            _mm_shuffle_ps(scale, scale, _MM_SHUFFLE(0, 0, 0, 0)),
+            _mm_shuffle_ps(scale, scale, _MM_SHUFFLE(1, 1, 1, 1)),
+            _mm_shuffle_ps(scale, scale, _MM_SHUFFLE(2, 2, 2, 2)),
+            _mm_shuffle_ps(offset, offset, _MM_SHUFFLE(0, 0, 0, 0)),
+            _mm_shuffle_ps(offset, offset, _MM_SHUFFLE(1, 1, 1, 1)),
+            _mm_shuffle_ps(offset, offset, _MM_SHUFFLE(2, 2, 2, 2)),
+            _mm_shuffle_ps(texel, texel, _MM_SHUFFLE(0, 0, 0, 0)),
+            _mm_shuffle_ps(texel, texel, _MM_SHUFFLE(1, 1, 1, 1)),
+            static_cast<float>(ctx.texture.width),
+            static_cast<float>(ctx.texture.height)};
+}
 
-    // The clip-plane and size tests, each "distance >= 0" (false for NaN).
-    const __m128 zero = _mm_setzero_ps();
-    const __m128 gw = _mm_mul_ps(w, guard);
-    __m128 inside =
-        _mm_and_ps(_mm_cmpge_ps(_mm_add_ps(x, gw), zero), _mm_cmpge_ps(_mm_sub_ps(gw, x), zero));
-    inside = _mm_and_ps(inside, _mm_and_ps(_mm_cmpge_ps(_mm_add_ps(y, gw), zero),
-                                           _mm_cmpge_ps(_mm_sub_ps(gw, y), zero)));
-    inside =
-        _mm_and_ps(inside, _mm_and_ps(_mm_cmpge_ps(z, zero), _mm_cmpge_ps(_mm_sub_ps(w, z), zero)));
-    inside = _mm_and_ps(inside,
-                        _mm_and_ps(_mm_cmpge_ps(_mm_sub_ps(w, _mm_set1_ps(kMinW)), zero),
-                                   _mm_cmpge_ps(_mm_sub_ps(_mm_set1_ps(kMaxCoordinate), w), zero)));
-    if (_mm_movemask_ps(inside) != 15) return Placement::Other;
+inline __m128 AbsPs(__m128 a) {
+    return _mm_and_ps(a, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
+}
 
-    // The viewport's sides (Outcode's view bits).
-    const __m128i left = _mm_castps_si128(_mm_cmpnge_ps(_mm_add_ps(x, w), zero));
-    const __m128i right = _mm_castps_si128(_mm_cmpnge_ps(_mm_sub_ps(w, x), zero));
-    const __m128i bottom = _mm_castps_si128(_mm_cmpnge_ps(_mm_add_ps(y, w), zero));
-    const __m128i top = _mm_castps_si128(_mm_cmpnge_ps(_mm_sub_ps(w, y), zero));
-    // One byte per vertex and side; a side whose four bytes are all set has every
-    // vertex beyond it.
-    const __m128i sides =
-        _mm_packs_epi16(_mm_packs_epi32(left, right), _mm_packs_epi32(bottom, top));
-    const __m128i all = _mm_cmpeq_epi32(sides, _mm_set1_epi32(-1));
-    return _mm_movemask_ps(_mm_castsi128_ps(all)) != 0 ? Placement::Rejected : Placement::Inside;
+// A triangle wholly inside the clip planes, its three vertices worked on together, one per
+// lane (lane 3 repeats vertex 0): X, Y, Z and W are their clip coordinates. The same
+// operations as Project, Area2, TexelArea2 and DrawUnclipped, lane for lane, so the same
+// screen vertices, areas and choices; the screen vertices are only built for a triangle
+// that is drawn.
+PLOVANT_RASTER_INLINE void DrawInside(const DrawContext& ctx, const InsideConstants& k,
+                                      const Vertex* v, __m128 x, __m128 y, __m128 z, __m128 w,
+                                      FlatColorCache& cache) {
+    const __m128 rw = _mm_div_ps(_mm_set1_ps(1.0f), w);
+    const __m128 sx = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(x, rw), k.scale_x), k.offset_x);
+    const __m128 sy = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(y, rw), k.scale_y), k.offset_y);
+    // (u, v) of the three vertices.
+    const __m128 uv0 = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&v[0].u)));
+    const __m128 uv1 = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&v[1].u)));
+    const __m128 uv2 = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&v[2].u)));
+    const __m128 uv01 = _mm_unpacklo_ps(uv0, uv1);  // u0 u1 v0 v1
+    const __m128 uv20 = _mm_unpacklo_ps(uv2, uv0);  // u2 u0 v2 v0
+    const __m128 u = _mm_movelh_ps(uv01, uv20);
+    const __m128 vv = _mm_movehl_ps(uv20, uv01);
+
+    // The areas on screen and in (u, v): (d1x, d2x, d1u, d2u) · (d2y, d1y, d2v, d1v), then
+    // lanes 0 − 1 and 2 − 3, where d1 = vertex 1 − vertex 0 and d2 = vertex 2 − vertex 0.
+    const __m128 d_xu = _mm_sub_ps(_mm_shuffle_ps(sx, u, _MM_SHUFFLE(2, 1, 2, 1)),
+                                   _mm_shuffle_ps(sx, u, _MM_SHUFFLE(0, 0, 0, 0)));
+    const __m128 d_yv = _mm_sub_ps(_mm_shuffle_ps(sy, vv, _MM_SHUFFLE(1, 2, 1, 2)),
+                                   _mm_shuffle_ps(sy, vv, _MM_SHUFFLE(0, 0, 0, 0)));
+    const __m128 products = _mm_mul_ps(d_xu, d_yv);
+    const __m128 areas =
+        _mm_sub_ps(products, _mm_shuffle_ps(products, products, _MM_SHUFFLE(2, 3, 0, 1)));
+    const float area2 = _mm_cvtss_f32(areas);
+    if (ctx.cull != CullMode::None && Culled(ctx.cull, area2)) return;
+    if (ctx.fill == FillMode::Solid && !(std::fabs(area2) > kMinArea2)) return;
+    int filter = ctx.mag_filter;
+    if (ctx.choose_filter) {
+        // TexelArea2
+        const float texel_area2 =
+            std::fabs(_mm_cvtss_f32(_mm_movehl_ps(areas, areas))) * k.texture_width * k.texture_height;
+        filter = ChooseFilter(ctx, texel_area2, area2);
+    }
+    TriangleInfo info;
+    const int variant = ChooseColorVariantCached(ctx, v[0], v[1], v[2], info, cache);
+
+    // The screen vertices: attr (u·us/w, v·vs/w, depth, 1/w), range (u·us, v·vs, depth, 0),
+    // x, y and the first row, ceil(y).
+    const __m128 depth = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(z, rw), k.scale_z), k.offset_z);
+    const __m128 us = _mm_mul_ps(u, k.u_scale);
+    const __m128 vs = _mm_mul_ps(vv, k.v_scale);
+    ScreenVertex s[3];
+    const __m128 a01 = _mm_unpacklo_ps(_mm_mul_ps(us, rw), _mm_mul_ps(vs, rw));
+    const __m128 a20 = _mm_unpackhi_ps(_mm_mul_ps(us, rw), _mm_mul_ps(vs, rw));
+    const __m128 b01 = _mm_unpacklo_ps(depth, rw);
+    const __m128 b20 = _mm_unpackhi_ps(depth, rw);
+    s[0].attr.v = _mm_movelh_ps(a01, b01);
+    s[1].attr.v = _mm_movehl_ps(b01, a01);
+    s[2].attr.v = _mm_movelh_ps(a20, b20);
+    const __m128 r01 = _mm_unpacklo_ps(us, vs);
+    const __m128 r20 = _mm_unpackhi_ps(us, vs);
+    const __m128 z01 = _mm_unpacklo_ps(depth, _mm_setzero_ps());
+    const __m128 z20 = _mm_unpackhi_ps(depth, _mm_setzero_ps());
+    s[0].range.v = _mm_movelh_ps(r01, z01);
+    s[1].range.v = _mm_movehl_ps(z01, r01);
+    s[2].range.v = _mm_movelh_ps(r20, z20);
+    const __m128 xy01 = _mm_unpacklo_ps(sx, sy);
+    _mm_storel_pi(reinterpret_cast<__m64*>(&s[0].x), xy01);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(&s[1].x), xy01);
+    _mm_storel_pi(reinterpret_cast<__m64*>(&s[2].x), _mm_unpackhi_ps(sx, sy));
+    // ceil (bounded, so truncation is defined): truncate, then add 1 where that went down.
+    const __m128i t = _mm_cvttps_epi32(sy);
+    const __m128i rows = _mm_sub_epi32(t, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), sy)));
+    s[0].row = _mm_cvtsi128_si32(rows);
+    s[1].row = _mm_cvtsi128_si32(_mm_shuffle_epi32(rows, _MM_SHUFFLE(1, 1, 1, 1)));
+    s[2].row = _mm_cvtsi128_si32(_mm_shuffle_epi32(rows, _MM_SHUFFLE(2, 2, 2, 2)));
+    if (NeedsColorVector(ctx, variant)) {
+        ProjectColor(v[0], s[0]);
+        ProjectColor(v[1], s[1]);
+        ProjectColor(v[2], s[2]);
+    }
+
+    if (ctx.fill == FillMode::Solid) {
+        ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
+    } else if (ctx.fill == FillMode::Wireframe) {
+        const LineFn line = ctx.line_fns[variant][filter];
+        line(ctx, s[0], s[1], info);
+        line(ctx, s[1], s[2], info);
+        line(ctx, s[2], s[0], info);
+    } else if (ctx.fill == FillMode::Point) {
+        const LineFn line = ctx.line_fns[variant][filter];
+        for (const ScreenVertex& sv : s) line(ctx, sv, sv, info);
+    }
 }
 #endif
 
@@ -503,20 +581,62 @@ PLOVANT_RASTER_INLINE void DrawTriangles(const DrawContext& ctx, const Vertex* v
                                          const Vertex* end) {
     FlatColorCache cache;
 #if defined(PLOVANT_RASTER_SSE2)
-    const __m128 guard = _mm_set1_ps(ctx.guard);
+    const InsideConstants k = MakeInsideConstants(ctx);
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 sign = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
 #endif
     for (; v != end; v += 3) {
 #if defined(PLOVANT_RASTER_SSE2)
-        // Nearly every triangle of a model in view lies inside the clip planes: its
-        // outcodes are worked out for the three vertices at once.
-        const Placement placement = Place(v, guard);
-        if (placement == Placement::Inside) {
-            DrawUnclipped(ctx, v[0], v[1], v[2], cache);
-            continue;
+        // Nearly every triangle of a model in view lies inside the clip planes: Outcode's
+        // tests are made for the three vertices at once, one vertex per lane (lane 3
+        // repeats vertex 0).
+        const __m128 p0 = _mm_loadu_ps(&v[0].x), p1 = _mm_loadu_ps(&v[1].x);
+        const __m128 p2 = _mm_loadu_ps(&v[2].x);
+        const __m128 xy01 = _mm_unpacklo_ps(p0, p1);  // x0 x1 y0 y1
+        const __m128 zw01 = _mm_unpackhi_ps(p0, p1);  // z0 z1 w0 w1
+        const __m128 xy20 = _mm_unpacklo_ps(p2, p0);  // x2 x0 y2 y0
+        const __m128 zw20 = _mm_unpackhi_ps(p2, p0);  // z2 z0 w2 w0
+        const __m128 x = _mm_movelh_ps(xy01, xy20);
+        const __m128 y = _mm_movehl_ps(xy20, xy01);
+        const __m128 z = _mm_movelh_ps(zw01, zw20);
+        const __m128 w = _mm_movehl_ps(zw20, zw01);
+        // Inside every clip plane: kMinW <= w <= kMaxCoordinate, 0 <= z <= w and |x|, |y|
+        // <= guard · w, all false for NaN. With w finite, each comparison has the result
+        // of Outcode's "distance >= 0": a difference of two floats rounds to zero or keeps
+        // its sign. Most triangles have every vertex inside the viewport too, |x|, |y| <=
+        // w, which is inside the guard band (guard >= 1) and beyond no side of the viewport.
+        const __m128 ax = AbsPs(x), ay = AbsPs(y);
+        const __m128 depth_ok =
+            _mm_and_ps(_mm_and_ps(_mm_cmple_ps(k.min_w, w), _mm_cmple_ps(w, k.max_w)),
+                       _mm_and_ps(_mm_cmple_ps(zero, z), _mm_cmple_ps(z, w)));
+        if (_mm_movemask_ps(_mm_and_ps(depth_ok, _mm_and_ps(_mm_cmple_ps(ax, w),
+                                                            _mm_cmple_ps(ay, w)))) != 15) {
+            const __m128 gw = _mm_mul_ps(w, k.guard);
+            const __m128 inside =
+                _mm_and_ps(depth_ok, _mm_and_ps(_mm_cmple_ps(ax, gw), _mm_cmple_ps(ay, gw)));
+            if (_mm_movemask_ps(inside) != 15) {
+                // Some vertex outside a clip plane, or NaN: the general path settles it.
+                DrawGeneral(ctx, v, cache);
+                continue;
+            }
+            // A vertex outside the viewport: is the triangle wholly beyond one of its
+            // sides (Outcode's view bits)?
+            const __m128 minus_w = _mm_xor_ps(w, sign);
+            const __m128i left = _mm_castps_si128(_mm_cmplt_ps(x, minus_w));
+            const __m128i right = _mm_castps_si128(_mm_cmplt_ps(w, x));
+            const __m128i bottom = _mm_castps_si128(_mm_cmplt_ps(y, minus_w));
+            const __m128i top = _mm_castps_si128(_mm_cmplt_ps(w, y));
+            // One byte per vertex and side; a side whose four bytes are all set has every
+            // vertex beyond it.
+            const __m128i sides =
+                _mm_packs_epi16(_mm_packs_epi32(left, right), _mm_packs_epi32(bottom, top));
+            const __m128i all = _mm_cmpeq_epi32(sides, _mm_set1_epi32(-1));
+            if (_mm_movemask_ps(_mm_castsi128_ps(all)) != 0) continue;
         }
-        if (placement == Placement::Rejected) continue;
-#endif
+        DrawInside(ctx, k, v, x, y, z, w, cache);
+#else
         DrawGeneral(ctx, v, cache);
+#endif
     }
 }
 
