@@ -8,6 +8,7 @@
 
 #include "errors/error.h"
 #include "platform/dx7/direct3d_device7.h"
+#include "platform/dx7/raster/instruction_set.h"
 #include "render/math/d3d_math.h"
 
 // SSE2 is part of every x86-64 target.
@@ -31,6 +32,17 @@
 #else
 #define PLOVANT_OUT_OF_LINE
 #define PLOVANT_RARE_PATH
+#endif
+
+// The loop over the faces is also built for AVX2 (chosen at run time, as the rasteriser's
+// routines are), whose three-operand forms save the register copies of the SSE2 build.
+// The operations, and so the vertices written, are the same.
+#if defined(PLOVANT_DRAW_SSE2) && (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
+#define PLOVANT_DRAW_AVX2 1
+#define PLOVANT_DRAW_TARGET_AVX2 __attribute__((target("avx2")))
+#define PLOVANT_DRAW_INLINE inline __attribute__((always_inline))
+#else
+#define PLOVANT_DRAW_INLINE inline
 #endif
 
 namespace plovant {
@@ -70,29 +82,21 @@ uint8_t ClassOf(const RsmVertex& v) {
     return largest < kSafeBits ? kSmall | kFinite : (largest < kInfinityBits ? kFinite : 0);
 }
 
-uint8_t FiniteOf(const RsmTexVertex& t) {
-    return std::max(MagnitudeBits(t.U), MagnitudeBits(t.V)) < kInfinityBits ? kFinite : 0;
+// A texture vertex is usable (both bits, so that it takes nothing away from the class of
+// a face's positions) when both coordinates are finite.
+uint8_t UsableOf(const RsmTexVertex& t) {
+    return std::max(MagnitudeBits(t.U), MagnitudeBits(t.V)) < kInfinityBits ? kFinite | kSmall : 0;
 }
 
 D3DVECTOR ToVector(const RsmVertex& v) { return MakeVector(v.X, v.Y, v.Z); }
 
 #if defined(PLOVANT_DRAW_SSE2)
-// (x, y, z, 0) of a position, reading only its 12 bytes.
-inline __m128 LoadPosition(const RsmVertex& v) {
-    return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&v.X))),
-                         _mm_load_ss(&v.Z));
-}
-
-// The three vertices of a face with small corners, written as FaceNormalUnchecked(P1, P0,
-// P2) and CreateD3DVertex would write them. The cross product is taken lane by lane
-// with the same differences and products (a product's operands swapped at most), so
-// the normal has the same bits.
-inline void WriteSmallFace(const RsmVertex& p0, const RsmVertex& p1, const RsmVertex& p2,
-                           const RsmTexVertex& t0, const RsmTexVertex& t1, const RsmTexVertex& t2,
-                           D3DVERTEX* list) {
-    const __m128 a = LoadPosition(p1);
-    const __m128 b = LoadPosition(p0);
-    const __m128 c = LoadPosition(p2);
+// The three vertices of a face with small corners at positions p0, p1 and p2 (x, y, z, 0),
+// written as FaceNormalUnchecked(P1, P0, P2) and CreateD3DVertex would write them. The
+// cross product is taken lane by lane with the same differences and products (a
+// product's operands swapped at most), so the normal has the same bits.
+PLOVANT_DRAW_INLINE void WriteSmallFace(__m128 b, __m128 a, __m128 c, const float* t0,
+                                        const float* t1, const float* t2, D3DVERTEX* list) {
     const __m128 e1 = _mm_sub_ps(b, a);  // e1x e1y e1z 0
     const __m128 e2 = _mm_sub_ps(c, a);  // e2x e2y e2z 0
     // (e2y·e1z − e1y·e2z, e2z·e1x − e1z·e2x, e2x·e1y − e1x·e2y)
@@ -105,8 +109,8 @@ inline void WriteSmallFace(const RsmVertex& p0, const RsmVertex& p1, const RsmVe
     // (0, 0, 0, nx): OR-ed into a position, whose fourth lane is +0, it gives (x, y, z, nx).
     const __m128 nx_last = _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(normal), 12));
     // A D3DVERTEX is (x, y, z, nx) then (ny, nz, tu, tv).
-    const auto write = [&](__m128 p, const RsmTexVertex& t, D3DVERTEX& out) {
-        const __m128 uv = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&t.U)));
+    const auto write = [&](__m128 p, const float* t, D3DVERTEX& out) {
+        const __m128 uv = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(t)));
         _mm_storeu_ps(&out.x, _mm_or_ps(p, nx_last));
         _mm_storeu_ps(&out.ny, _mm_movelh_ps(nyz, uv));
     };
@@ -120,19 +124,20 @@ inline void WriteSmallFace(const RsmVertex& p0, const RsmVertex& p1, const RsmVe
 struct MeshView {
     const RsmVertex* vertices;
     const RsmTexVertex* tex_vertices;
-    const uint8_t* vertex_class;  // indexed by uint16_t(index): 0 when outside the array
-    const uint8_t* tex_class;
+    const uint8_t* classes;  // DrawBuffers::classes
+    const float* corners;    // DrawBuffers::corners
 };
 
 // A face with a corner of magnitude 1e18 or more: its normal is computed with the
 // overflow check, and the face is left out (false) when it overflows.
-PLOVANT_RARE_PATH bool BuildLargeFace(const MeshView& mesh, const RsmFace& face, D3DVERTEX* list) {
-    const RsmVertex& p0 = mesh.vertices[face.V0];
-    const RsmVertex& p1 = mesh.vertices[face.V1];
-    const RsmVertex& p2 = mesh.vertices[face.V2];
-    const RsmTexVertex& t0 = mesh.tex_vertices[face.T0];
-    const RsmTexVertex& t1 = mesh.tex_vertices[face.T1];
-    const RsmTexVertex& t2 = mesh.tex_vertices[face.T2];
+PLOVANT_RARE_PATH bool BuildLargeFace(const RsmVertex* vertices, const RsmTexVertex* tex_vertices,
+                                      const RsmFace& face, D3DVERTEX* list) {
+    const RsmVertex& p0 = vertices[face.V0];
+    const RsmVertex& p1 = vertices[face.V1];
+    const RsmVertex& p2 = vertices[face.V2];
+    const RsmTexVertex& t0 = tex_vertices[face.T0];
+    const RsmTexVertex& t1 = tex_vertices[face.T1];
+    const RsmTexVertex& t2 = tex_vertices[face.T2];
     D3DVECTOR normal;
     try {
         normal = FaceNormal(ToVector(p1), ToVector(p0), ToVector(p2));
@@ -149,21 +154,28 @@ PLOVANT_RARE_PATH bool BuildLargeFace(const MeshView& mesh, const RsmFace& face,
 // returns false (writing nothing) when the face cannot be drawn: an index outside its
 // array, a position or texture coordinate that is not finite, or a normal that
 // overflows. Taken by value, so that the pointers stay in registers across the stores.
-inline bool BuildFace(const MeshView mesh, const RsmFace& face, D3DVERTEX* list) {
+PLOVANT_DRAW_INLINE bool BuildFace(const MeshView& mesh, const RsmFace& face, D3DVERTEX* list) {
     // Read as uint16_t, a negative index lands at 32768 or above, where every class is 0;
     // an index that passes the class test is its own value.
     const uint16_t v0 = static_cast<uint16_t>(face.V0), v1 = static_cast<uint16_t>(face.V1),
                    v2 = static_cast<uint16_t>(face.V2), i0 = static_cast<uint16_t>(face.T0),
                    i1 = static_cast<uint16_t>(face.T1), i2 = static_cast<uint16_t>(face.T2);
-    const uint8_t tex_class = mesh.tex_class[i0] & mesh.tex_class[i1] & mesh.tex_class[i2];
-    const uint8_t face_class =
-        mesh.vertex_class[v0] & mesh.vertex_class[v1] & mesh.vertex_class[v2];
-    if (!(tex_class & face_class & kFinite)) return false;
-    if (!(face_class & kSmall)) return BuildLargeFace(mesh, face, list);
-        // Small corners cannot overflow, so the unchecked arithmetic is safe here.
+    const uint8_t* const classes = mesh.classes;
+    const uint8_t* const tex_classes = classes + DrawBuffers::kTexClassOffset;
+    const uint8_t face_class = classes[v0] & classes[v1] & classes[v2] & tex_classes[i0] &
+                               tex_classes[i1] & tex_classes[i2];
+    if (face_class != (kSmall | kFinite)) {
+        if (!(face_class & kFinite)) return false;
+        // Small corners cannot overflow, so the unchecked arithmetic below is safe; others
+        // take the checked path.
+        return BuildLargeFace(mesh.vertices, mesh.tex_vertices, face, list);
+    }
 #if defined(PLOVANT_DRAW_SSE2)
-    WriteSmallFace(mesh.vertices[v0], mesh.vertices[v1], mesh.vertices[v2], mesh.tex_vertices[i0],
-                   mesh.tex_vertices[i1], mesh.tex_vertices[i2], list);
+    const float* const corners = mesh.corners;
+    const float* const uvs = corners + DrawBuffers::kTexCoordOffset;
+    WriteSmallFace(_mm_loadu_ps(corners + 4 * size_t{v0}), _mm_loadu_ps(corners + 4 * size_t{v1}),
+                   _mm_loadu_ps(corners + 4 * size_t{v2}), uvs + 2 * size_t{i0},
+                   uvs + 2 * size_t{i1}, uvs + 2 * size_t{i2}, list);
 #else
     const RsmVertex& p0 = mesh.vertices[v0];
     const RsmVertex& p1 = mesh.vertices[v1];
@@ -181,8 +193,9 @@ inline bool BuildFace(const MeshView mesh, const RsmFace& face, D3DVERTEX* list)
 
 // Appends each face whose slot is below `slot_limit` to its slot's list at next[slot],
 // in Faces order.
-PLOVANT_OUT_OF_LINE void FillSlotLists(const MeshView view, const RsmFace* faces, size_t face_count,
-                                       int32_t slot_limit, D3DVERTEX** next) {
+PLOVANT_DRAW_INLINE void FillSlotListsBody(const MeshView& view, const RsmFace* faces,
+                                           size_t face_count, int32_t slot_limit,
+                                           D3DVERTEX** next) {
     const uint32_t limit = static_cast<uint32_t>(slot_limit);
     for (const RsmFace* face = faces; face != faces + face_count; ++face) {
         // A negative slot converts to a huge value and fails the one comparison.
@@ -193,20 +206,46 @@ PLOVANT_OUT_OF_LINE void FillSlotLists(const MeshView view, const RsmFace* faces
     }
 }
 
-// Fills table[i] = class_of(array[i]) for the indices a face can reach (0 … 32767) and
-// clears what an earlier mesh left beyond them.
-template <typename T, typename ClassOfFn>
-const uint8_t* FillClasses(const std::vector<T>& array, ClassOfFn class_of,
-                           std::vector<uint8_t>& table, size_t& used) {
-    constexpr size_t kIndexCount = 65536;  // every uint16_t
-    if (table.size() < kIndexCount) table.assign(kIndexCount, 0);
+PLOVANT_OUT_OF_LINE void FillSlotListsDefault(const MeshView& view, const RsmFace* faces,
+                                              size_t face_count, int32_t slot_limit,
+                                              D3DVERTEX** next) {
+    FillSlotListsBody(view, faces, face_count, slot_limit, next);
+}
+
+#if defined(PLOVANT_DRAW_AVX2)
+PLOVANT_OUT_OF_LINE PLOVANT_DRAW_TARGET_AVX2 void FillSlotListsAvx2(const MeshView& view,
+                                                                    const RsmFace* faces,
+                                                                    size_t face_count,
+                                                                    int32_t slot_limit,
+                                                                    D3DVERTEX** next) {
+    FillSlotListsBody(view, faces, face_count, slot_limit, next);
+}
+#endif
+
+void FillSlotLists(const MeshView& view, const RsmFace* faces, size_t face_count, int32_t slot_limit,
+                   D3DVERTEX** next) {
+#if defined(PLOVANT_DRAW_AVX2)
+    if (raster::CurrentInstructionSet() == raster::InstructionSet::Avx2) {
+        FillSlotListsAvx2(view, faces, face_count, slot_limit, next);
+        return;
+    }
+#endif
+    FillSlotListsDefault(view, faces, face_count, slot_limit, next);
+}
+
+// Fills table[i] = class_of(array[i]) and copies array[i] with copy(array[i], i) for the
+// indices a face can reach (0 … 32767), and clears the classes an earlier mesh left
+// beyond them.
+template <typename T, typename ClassOfFn, typename CopyFn>
+void FillClasses(const std::vector<T>& array, ClassOfFn class_of, CopyFn copy, uint8_t* table,
+                 size_t& used) {
     const size_t n = std::min(array.size(), size_t{32768});
-    for (size_t i = 0; i < n; ++i) table[i] = class_of(array[i]);
-    if (used > n)
-        std::fill(table.begin() + static_cast<std::ptrdiff_t>(n),
-                  table.begin() + static_cast<std::ptrdiff_t>(used), uint8_t{0});
+    for (size_t i = 0; i < n; ++i) {
+        table[i] = class_of(array[i]);
+        copy(array[i], i);
+    }
+    if (used > n) std::fill(table + n, table + used, uint8_t{0});
     used = n;
-    return table.data();
 }
 
 // Builds the lists of every slot of `mesh` in one pass over its faces: slot j's list
@@ -214,11 +253,30 @@ const uint8_t* FillClasses(const std::vector<T>& array, ClassOfFn class_of,
 // vertices, its drawable faces in Faces order.
 void BuildSlotLists(const RsmMesh& mesh, size_t face_count, int32_t slot_limit,
                     DrawBuffers& buffers) {
-    const MeshView view{
-        mesh.Vertices.data(), mesh.TexVertices.data(),
-        FillClasses(mesh.Vertices, ClassOf, buffers.vertex_class, buffers.vertex_class_used),
-        FillClasses(mesh.TexVertices, FiniteOf, buffers.tex_vertex_class,
-                    buffers.tex_vertex_class_used)};
+    constexpr size_t kIndexCount = 65536;  // every uint16_t
+    if (buffers.classes.size() < 2 * kIndexCount) buffers.classes.assign(2 * kIndexCount, 0);
+    if (!buffers.corners) buffers.corners.reset(new float[DrawBuffers::kTexCoordOffset + 2 * 32768]);
+    float* const corners = buffers.corners.get();
+    float* const uvs = corners + DrawBuffers::kTexCoordOffset;
+    FillClasses(
+        mesh.Vertices, ClassOf,
+        [corners](const RsmVertex& v, size_t i) {
+            float* out = corners + 4 * i;
+            out[0] = v.X;
+            out[1] = v.Y;
+            out[2] = v.Z;
+            out[3] = 0.0f;
+        },
+        buffers.classes.data(), buffers.vertex_class_used);
+    FillClasses(
+        mesh.TexVertices, UsableOf,
+        [uvs](const RsmTexVertex& t, size_t i) {
+            uvs[2 * i] = t.U;
+            uvs[2 * i + 1] = t.V;
+        },
+        buffers.classes.data() + DrawBuffers::kTexClassOffset, buffers.tex_vertex_class_used);
+    const MeshView view{mesh.Vertices.data(), mesh.TexVertices.data(), buffers.classes.data(),
+                        corners};
 
     const size_t slots = static_cast<size_t>(slot_limit);
     if (buffers.slot_start.size() < slots) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "model/rsm_model.h"
@@ -20,12 +21,20 @@ struct DrawBuffers {
     std::vector<int32_t> slot_size;     // per slot: how many vertices its list holds
     std::vector<D3DVERTEX*> slot_next;  // per slot: where its next face goes while building
     // Indexed by a face's index read as uint16_t (negative ones land at 32768 and above):
-    // what the vertex there allows (0 for an index outside the mesh's array) and whether
-    // the texture vertex there is usable. Entries past the `*_used` counts are 0.
-    std::vector<uint8_t> vertex_class;
-    std::vector<uint8_t> tex_vertex_class;
+    // what the vertex there allows (0 for an index outside the mesh's array), and from
+    // kTexClassOffset on, whether the texture vertex there is usable. Entries past the
+    // `*_used` counts are 0.
+    std::vector<uint8_t> classes;
     size_t vertex_class_used = 0;
     size_t tex_vertex_class_used = 0;
+    // What the faces read, copied so that they read it in one load: the positions as
+    // (x, y, z, 0), four floats per vertex, then from kTexCoordOffset on the texture
+    // coordinates (u, v), two floats per texture vertex. Entries whose class is 0 are not
+    // used.
+    // Allocated once, at its full size, and not cleared: only what a mesh fills is read.
+    std::unique_ptr<float[]> corners;
+    static constexpr size_t kTexClassOffset = 65536;
+    static constexpr size_t kTexCoordOffset = 4 * 32768;
 };
 
 // Draws every mesh of `model` (meshes 0 to MeshCount − 1, in order), as they stand in
