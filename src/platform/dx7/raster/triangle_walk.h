@@ -79,6 +79,11 @@ struct EdgePair {
     int RightCeil() const {
         return _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_srli_epi64(x, kEdgeFractionBits), 2));
     }
+    // LeftCeil() as a float in every lane, converted in the vector registers.
+    Vec4 LeftCeilSplat() const {
+        const __m128 f = _mm_cvtepi32_ps(_mm_srli_epi64(x, kEdgeFractionBits));
+        return {_mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 0, 0, 0))};
+    }
     void Step() { x = _mm_add_epi64(x, step); }
     // The left or right edge replaced by `e` (the lower short edge taking over).
     void SetLeft(const EdgeWalk& e) {
@@ -106,6 +111,7 @@ struct EdgePair {
     EdgePair(const EdgeWalk& l, const EdgeWalk& r) : left(l), right(r) {}
     int LeftCeil() const { return static_cast<int>(left.Ceil()); }
     int RightCeil() const { return static_cast<int>(right.Ceil()); }
+    Vec4 LeftCeilSplat() const { return Vec4::Splat(static_cast<float>(LeftCeil())); }
     void Step() {
         left.x += left.step;
         right.x += right.step;
@@ -128,7 +134,9 @@ PLOVANT_RASTER_INLINE void ScanRows(const DrawContext& ctx, const TriangleInfo& 
             x_end = x_end < x_lo ? x_lo : (x_end > x_hi ? x_hi : x_end);
         }
         if (x_begin < x_end) {
-            const Vec4 fx = Vec4::Splat(static_cast<float>(x_begin));
+            // Without limiting, x_begin is the left edge's ceil, converted from the vector.
+            const Vec4 fx =
+                kClipX ? Vec4::Splat(static_cast<float>(x_begin)) : edges.LeftCeilSplat();
             Vec4 attr = rs.attr_row + fx * rs.attr_dx;
             Vec4 rgba = rs.color_row;
             if constexpr (P::kUsesColor) rgba = rgba + fx * rs.color_dx;
