@@ -116,16 +116,17 @@ struct Vertex {
 void DrawTriangleList(const State& state, const Target& target, const Vertex* vertices,
                       size_t count);
 
-// Fills the rectangle [x1, x2) × [y1, y2), limited to the target, with a colour or a depth.
-// The most texels a texture may have for BuildTexelQuads (quads take four times the
-// memory of the texels).
-inline constexpr int kMaxQuadTexels = 1 << 20;
+// The most texels a texture may have for BuildTexelQuads: 512 × 512 (its quads take four
+// times the memory of its texels, 4 MB at most). Larger textures are sampled from their
+// texels.
+inline constexpr int kMaxQuadTexels = 1 << 18;
 
 // Fills `quads` with the footprints of `texture` (see Texture::quads) and returns true,
 // or empties it and returns false when the width or height is not a power of two or the
 // texture has more than kMaxQuadTexels texels.
 bool BuildTexelQuads(const Texture& texture, std::vector<uint32_t>& quads);
 
+// Fills the rectangle [x1, x2) × [y1, y2), limited to the target, with a colour or a depth.
 void FillColor(const Target& target, int x1, int y1, int x2, int y2, uint32_t color);
 void FillDepth(const Target& target, int x1, int y1, int x2, int y2, uint16_t depth);
 

@@ -22,6 +22,8 @@ struct NoSampler {
 };
 
 inline int AddressWrap(int i, int size) {
+    // Powers of two (textures too large for quads) wrap by a mask, without a division.
+    if ((size & (size - 1)) == 0) return i & (size - 1);
     i %= size;
     return i < 0 ? i + size : i;
 }
