@@ -76,6 +76,28 @@ inline uint32_t Bilerp(const uint32_t t[4], uint32_t fx, uint32_t fy) {
 }
 #endif
 
+// The bilinear weights of each 8-bit fraction f as 16-bit lanes: 256 − f eight times,
+// f eight times, and (256 − f four times, f four times) for the horizontal pass.
+struct BilinearWeights {
+    alignas(16) int16_t complement[256][8];
+    alignas(16) int16_t fraction[256][8];
+    alignas(16) int16_t horizontal[256][8];
+};
+
+constexpr BilinearWeights MakeBilinearWeights() {
+    BilinearWeights w{};
+    for (int f = 0; f < 256; ++f) {
+        for (int i = 0; i < 8; ++i) {
+            w.complement[f][i] = static_cast<int16_t>(256 - f);
+            w.fraction[f][i] = static_cast<int16_t>(f);
+            w.horizontal[f][i] = static_cast<int16_t>(i < 4 ? 256 - f : f);
+        }
+    }
+    return w;
+}
+
+inline constexpr BilinearWeights kBilinearWeights = MakeBilinearWeights();
+
 template <bool kBilinear, bool kPow2Wrap, bool kColorKey>
 struct TextureSampler {
     static constexpr bool kEnabled = true;
@@ -101,24 +123,25 @@ struct TextureSampler {
     // The four texels are blended vertically, then horizontally, in 16-bit lanes:
     // a · (256 − f) + b · f stays below 65536 for channels below 256.
     static PLOVANT_RASTER_INLINE bool SampleBilinear(const TextureInfo& t, Int4 uv, uint32_t& out) {
-        const __m128i c = _mm_sub_epi32(uv.v, _mm_set1_epi32(128));  // from texel centres
-        const __m128i whole = _mm_srai_epi32(c, kTexelFractionBits);
+        // Coordinates from texel centres, in general registers: the whole texels address
+        // the footprint and the fractions pick the weights from tables, which leaves the
+        // vector units to the blend.
+        const __m128i c = _mm_sub_epi32(uv.v, _mm_set1_epi32(128));
+        const int cu = _mm_cvtsi128_si32(c);
+        const int cv = _mm_cvtsi128_si32(_mm_shuffle_epi32(c, 0x55));
+        const int xi = cu >> kTexelFractionBits, yi = cv >> kTexelFractionBits;
+        const uint32_t fx = static_cast<uint32_t>(cu) & 255u;
+        const uint32_t fy = static_cast<uint32_t>(cv) & 255u;
         __m128i four;  // (t00, t01, t10, t11)
         if constexpr (kPow2Wrap) {
-            const __m128i masks = _mm_load_si128(reinterpret_cast<const __m128i*>(t.wrap_masks));
-            // The footprint of (x0, y0) is quad x0 + y0 · width, from a 16-bit pair (the
-            // power-of-two routines are chosen only for textures with quads).
-            const __m128i xy = _mm_and_si128(whole, masks);
-            const __m128i index = _mm_madd_epi16(
-                _mm_packs_epi32(xy, xy),
-                _mm_load_si128(reinterpret_cast<const __m128i*>(t.quad_weights)));
-            // Indices are never negative: as unsigned they need no sign extension.
-            four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
-                t.quads +
-                4 * static_cast<size_t>(static_cast<uint32_t>(_mm_cvtsi128_si32(index)))));
+            // The footprint of (x0, y0) is quad x0 + y0 · width (the power-of-two
+            // routines are chosen only for textures with quads).
+            const uint32_t index = static_cast<uint32_t>(xi & t.width_mask) +
+                                   static_cast<uint32_t>(yi & t.height_mask) *
+                                       static_cast<uint32_t>(t.width);
+            four = _mm_loadu_si128(
+                reinterpret_cast<const __m128i*>(t.quads + 4 * static_cast<size_t>(index)));
         } else {
-            const int xi = _mm_cvtsi128_si32(whole);
-            const int yi = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 0x55));
             const int x0 = Addr::U(t, xi), x1 = Addr::U(t, xi + 1);
             const uint32_t* row0 = t.texels + Addr::V(t, yi) * t.pitch;
             const uint32_t* row1 = t.texels + Addr::V(t, yi + 1) * t.pitch;
@@ -131,28 +154,22 @@ struct TextureSampler {
                                       static_cast<int>(row1[x0]), static_cast<int>(row1[x1]));
             }
         }
-        // Fractions in 16-bit lanes: (fx, fy, …).
-        __m128i f = _mm_and_si128(c, _mm_set1_epi32(255));
-        f = _mm_packs_epi32(f, f);
         const __m128i zero = _mm_setzero_si128();
         if constexpr (kColorKey) {
             if (_mm_movemask_epi8(_mm_cmpeq_epi8(four, zero)) & 0x8888) {  // an alpha is 0
                 alignas(16) uint32_t texels[4];
                 _mm_store_si128(reinterpret_cast<__m128i*>(texels), four);
-                const uint32_t packed = static_cast<uint32_t>(_mm_cvtsi128_si32(f));
-                if (!ReplaceKeyedTexels(texels, packed & 0xFFFF, packed >> 16)) return false;
+                if (!ReplaceKeyedTexels(texels, fx, fy)) return false;
                 four = _mm_load_si128(reinterpret_cast<const __m128i*>(texels));
             }
         }
-        __m128i fy = _mm_shufflelo_epi16(f, _MM_SHUFFLE(1, 1, 1, 1));
-        fy = _mm_unpacklo_epi64(fy, fy);  // fy × 8
-        const __m128i fx = _mm_shufflelo_epi16(f, 0);
-        const __m128i k256 = _mm_set1_epi16(256);
-        const __m128i wx = _mm_unpacklo_epi64(_mm_sub_epi16(k256, fx), fx);  // 256 − fx × 4, fx × 4
+        const BilinearWeights& w = kBilinearWeights;
+        const __m128i wy0 = _mm_load_si128(reinterpret_cast<const __m128i*>(w.complement[fy]));
+        const __m128i wy1 = _mm_load_si128(reinterpret_cast<const __m128i*>(w.fraction[fy]));
+        const __m128i wx = _mm_load_si128(reinterpret_cast<const __m128i*>(w.horizontal[fx]));
         const __m128i a = _mm_unpacklo_epi8(four, zero);  // top row
         const __m128i b = _mm_unpackhi_epi8(four, zero);  // bottom row
-        __m128i v =
-            _mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(k256, fy)), _mm_mullo_epi16(b, fy));
+        __m128i v = _mm_add_epi16(_mm_mullo_epi16(a, wy0), _mm_mullo_epi16(b, wy1));
         v = _mm_srli_epi16(v, 8);  // (left column, right column)
         __m128i h = _mm_mullo_epi16(v, wx);
         h = _mm_srli_epi16(_mm_add_epi16(h, _mm_srli_si128(h, 8)), 8);
