@@ -282,14 +282,18 @@ TEST_F(SurfaceTest, RasterTextureKeysTexelsAndFollowsChanges) {
     s->SetPixel(1, 0, 0x03E0);
     const raster::Texture& plain = s->RasterTexture();
     EXPECT_EQ(plain.texels[0], 0xFFFF00FFu);  // no key set: opaque
+    EXPECT_FALSE(plain.has_keyed_texels);
     s->SetColorKey(DDCKEY_SRCBLT, DDCOLORKEY{0x7C1F, 0x7C1F});
     const raster::Texture& keyed = s->RasterTexture();
     EXPECT_EQ(keyed.texels[0], 0x00FF00FFu);
     EXPECT_EQ(keyed.texels[1], 0xFF00FF00u);
+    EXPECT_TRUE(keyed.has_keyed_texels);
     const uint32_t* before = keyed.texels;
     EXPECT_EQ(s->RasterTexture().texels, before);  // unchanged: reused
     s->SetPixel(1, 0, 0x001F);
     EXPECT_EQ(s->RasterTexture().texels[1], 0xFF0000FFu);
+    s->SetPixel(0, 0, 0x03E0);  // the magenta texel painted over: nothing keyed is left
+    EXPECT_FALSE(s->RasterTexture().has_keyed_texels);
 
     // The same raw value in R5G6B5 is a different colour and the key still matches raw.
     const SurfacePtr r = Make(1, 1, PixelFormatR5G6B5(), DDSCAPS_TEXTURE);

@@ -95,6 +95,29 @@ void CheckSameWithAndWithoutQuads(int width, int height) {
     }
 }
 
+// A texture that says it has no keyed texels is drawn by the routines without the key
+// test; with a keyed texel it must say so, or the key would be missed.
+TEST(TexelQuads, KeyedTexelsAreSkippedOnlyWhenTheTextureSaysItHasThem) {
+    TestTexture t(4, 4, std::vector<uint32_t>(16, 0xFF336699u));
+    t.texels[5] = 0x00FF00FFu;  // keyed
+    State state = PlainState(40, 40);
+    state.color_op = ColorOp::Texture;
+    state.color_key = true;
+    state.texture = &t.texture;
+    const Viewport& vp = state.viewport;
+    std::vector<Vertex> quad = {
+        testing::WithUv(testing::At(vp, 0, 0), 0, 0), testing::WithUv(testing::At(vp, 40, 0), 1, 0),
+        testing::WithUv(testing::At(vp, 0, 40), 0, 1), testing::WithUv(testing::At(vp, 40, 0), 1, 0),
+        testing::WithUv(testing::At(vp, 40, 40), 1, 1), testing::WithUv(testing::At(vp, 0, 40), 0, 1),
+    };
+    Canvas keyed(40, 40), unkeyed(40, 40);
+    DrawTriangleList(state, keyed.target(), quad.data(), quad.size());
+    EXPECT_EQ(keyed.count_touched(), 40 * 40 - 100);  // texel (1, 1): a 10 × 10 hole
+    t.texture.has_keyed_texels = false;  // a wrong claim: drawn as if keying were off
+    DrawTriangleList(state, unkeyed.target(), quad.data(), quad.size());
+    EXPECT_EQ(unkeyed.count_touched(), 40 * 40);
+}
+
 TEST(TexelQuads, BilinearPixelsAreTheSameWithAndWithoutQuads) {
     CheckSameWithAndWithoutQuads(16, 8);
     CheckSameWithAndWithoutQuads(32768, 2);

@@ -321,15 +321,19 @@ const raster::Texture& DirectDrawSurface7::RasterTexture() const {
     const uint32_t significant = SignificantBits(layout);
     texels_.resize(static_cast<size_t>(Width()) * static_cast<size_t>(Height()));
     const uint8_t* bits = Bits();
+    bool any_keyed = false;
     for (int y = 0; y < Height(); ++y) {
         const uint8_t* in = bits + static_cast<ptrdiff_t>(y) * Pitch();
         uint32_t* out = texels_.data() + static_cast<size_t>(y) * static_cast<size_t>(Width());
         for (int x = 0; x < Width(); ++x) {
             const uint32_t raw = ReadRaw(in, x, layout.bytes_per_pixel);
             const uint32_t rgb = RawToArgb(layout, raw) & 0x00FFFFFFu;
-            out[x] = (has_src_key_ && IsKeyed(raw, significant)) ? rgb : (rgb | raster::kOpaqueTexelMask);
+            const bool keyed = has_src_key_ && IsKeyed(raw, significant);
+            any_keyed = any_keyed || keyed;
+            out[x] = keyed ? rgb : (rgb | raster::kOpaqueTexelMask);
         }
     }
+    texture_.has_keyed_texels = any_keyed;
     texture_.texels = texels_.data();
     texture_.width = Width();
     texture_.height = Height();

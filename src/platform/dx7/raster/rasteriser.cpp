@@ -135,7 +135,7 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
         choice.modulate = state.color_op == ColorOp::Modulate;
         choice.pow2_wrap =
             info.wrap_u && info.wrap_v && IsPowerOfTwo(info.width) && IsPowerOfTwo(info.height);
-        choice.color_key = state.color_key;
+        choice.color_key = state.color_key && tex->has_keyed_texels;
     }
     ctx.cull = state.cull;
     ctx.fill = state.fill;

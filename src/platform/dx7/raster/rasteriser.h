@@ -30,6 +30,9 @@ struct Texture {
     // the texels (x, y), (x + 1, y), (x, y + 1) and (x + 1, y + 1), wrapping at the
     // edges, so that bilinear sampling reads a whole footprint at once.
     const uint32_t* quads = nullptr;
+    // False when no texel has alpha 0: colour keying then changes nothing, and the
+    // routines without the key test are used.
+    bool has_keyed_texels = true;
 };
 inline constexpr uint32_t kOpaqueTexelMask = 0xFF000000u;
 
