@@ -51,7 +51,7 @@ TEST(TexelQuads, FollowThePitchAndRefuseOtherSizes) {
 }
 
 // A tilted, magnified, repeating quad with keyed texels, drawn with and without quads;
-// also for a texture too wide for the 16-bit quad indices.
+// also for a very wide one.
 void CheckSameWithAndWithoutQuads(int width, int height) {
     std::vector<uint32_t> texels(static_cast<size_t>(width * height));
     uint32_t seed = 17;

@@ -48,11 +48,6 @@ struct TextureInfo {
     bool wrap_u = true;
     bool wrap_v = true;
     const uint32_t* quads = nullptr;  // see Texture::quads
-    // For the bilinear sampler of power-of-two wrapped textures (filled when its
-    // routines are chosen): the masks (width_mask, height_mask, width_mask, height_mask)
-    // and 16-bit pairs (1, width), whose products with a texel's (x, y) give its quad.
-    alignas(16) int32_t wrap_masks[4] = {};
-    alignas(16) int16_t quad_weights[8] = {};
 };
 
 // Per-triangle values that do not come from gradients.

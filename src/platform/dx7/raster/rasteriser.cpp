@@ -327,6 +327,23 @@ PLOVANT_RASTER_INLINE int ChooseColorVariantCached(const DrawContext& ctx, const
     return variant;
 }
 
+// Draws a projected triangle in the draw's fill mode (a solid one is known not to be
+// degenerate).
+PLOVANT_RASTER_INLINE void DrawProjected(const DrawContext& ctx, const ScreenVertex (&s)[3],
+                                         int variant, int filter, const TriangleInfo& info) {
+    if (ctx.fill == FillMode::Solid) {
+        ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
+    } else if (ctx.fill == FillMode::Wireframe) {
+        const LineFn line = ctx.line_fns[variant][filter];
+        line(ctx, s[0], s[1], info);
+        line(ctx, s[1], s[2], info);
+        line(ctx, s[2], s[0], info);
+    } else if (ctx.fill == FillMode::Point) {
+        const LineFn line = ctx.line_fns[variant][filter];
+        for (const ScreenVertex& v : s) line(ctx, v, v, info);
+    }
+}
+
 // A triangle wholly inside the clip volume.
 PLOVANT_RASTER_INLINE void DrawUnclipped(const DrawContext& ctx, const Vertex& a, const Vertex& b,
                                          const Vertex& c, FlatColorCache& cache) {
@@ -344,25 +361,14 @@ PLOVANT_RASTER_INLINE void DrawUnclipped(const DrawContext& ctx, const Vertex& a
     const Areas areas = AreasOf(s, a, b, c);
     const float area2 = areas.screen;
     if (ctx.cull != CullMode::None && Culled(ctx.cull, area2)) return;
+    if (ctx.fill == FillMode::Solid && !(std::fabs(area2) > kMinArea2)) return;
     int filter = ctx.mag_filter;
     if (ctx.choose_filter) {
-        // TexelArea2
         const float texel_area2 = std::fabs(areas.uv) * static_cast<float>(ctx.texture.width) *
                                   static_cast<float>(ctx.texture.height);
         filter = ChooseFilter(ctx, texel_area2, area2);
     }
-    if (ctx.fill == FillMode::Solid) {
-        if (std::fabs(area2) > kMinArea2)
-            ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
-    } else if (ctx.fill == FillMode::Wireframe) {
-        const LineFn line = ctx.line_fns[variant][filter];
-        line(ctx, s[0], s[1], info);
-        line(ctx, s[1], s[2], info);
-        line(ctx, s[2], s[0], info);
-    } else if (ctx.fill == FillMode::Point) {
-        const LineFn line = ctx.line_fns[variant][filter];
-        for (const ScreenVertex& v : s) line(ctx, v, v, info);
-    }
+    DrawProjected(ctx, s, variant, filter, info);
 }
 
 // A triangle that crosses a clip plane: clipped to a convex polygon, drawn as a fan.
@@ -518,7 +524,6 @@ PLOVANT_RASTER_INLINE void DrawInside(const DrawContext& ctx, const InsideConsta
     if (ctx.fill == FillMode::Solid && !(std::fabs(area2) > kMinArea2)) return;
     int filter = ctx.mag_filter;
     if (ctx.choose_filter) {
-        // TexelArea2
         const float texel_area2 =
             std::fabs(_mm_cvtss_f32(_mm_movehl_ps(areas, areas))) * k.texture_width * k.texture_height;
         filter = ChooseFilter(ctx, texel_area2, area2);
@@ -562,17 +567,7 @@ PLOVANT_RASTER_INLINE void DrawInside(const DrawContext& ctx, const InsideConsta
         ProjectColor(v[2], s[2]);
     }
 
-    if (ctx.fill == FillMode::Solid) {
-        ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
-    } else if (ctx.fill == FillMode::Wireframe) {
-        const LineFn line = ctx.line_fns[variant][filter];
-        line(ctx, s[0], s[1], info);
-        line(ctx, s[1], s[2], info);
-        line(ctx, s[2], s[0], info);
-    } else if (ctx.fill == FillMode::Point) {
-        const LineFn line = ctx.line_fns[variant][filter];
-        for (const ScreenVertex& sv : s) line(ctx, sv, sv, info);
-    }
+    DrawProjected(ctx, s, variant, filter, info);
 }
 #endif
 

@@ -63,15 +63,8 @@ void FillTable(const RoutineChoice& choice, DrawContext& ctx) {
         }
         return;
     }
-    // The power-of-two routines sample bilinear footprints from the texel quads and
-    // compute their indices in 16-bit products: sizes must stay below 2^15.
-    TextureInfo& t = ctx.texture;
-    if (choice.pow2_wrap && t.quads != nullptr && t.width < 32768 && t.height < 32768) {
-        for (int i = 0; i < 4; ++i) {
-            t.wrap_masks[i] = (i & 1) ? t.height_mask : t.width_mask;
-            t.quad_weights[2 * i] = 1;
-            t.quad_weights[2 * i + 1] = static_cast<int16_t>(t.width);
-        }
+    // The power-of-two routines sample bilinear footprints from the texel quads.
+    if (choice.pow2_wrap && ctx.texture.quads != nullptr) {
         if (choice.color_key)
             FillTexturedTable<Kind, kDepth, kWrite, true, true>(choice, ctx);
         else
