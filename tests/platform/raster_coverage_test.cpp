@@ -105,6 +105,29 @@ TEST(RasterCoverage, FanAroundAPointCoversEachPixelOnce) {
     }
 }
 
+TEST(RasterCoverage, NearlyLevelEdgesCrossingARowAreSharedExactly) {
+    // Edges that cross a pixel row while rising a thousandth of a pixel over the whole
+    // width, 46,000 pixels per row. A rectangle cut along such an edge, rising or
+    // falling, still covers each pixel of the rectangle once and nothing else.
+    Canvas canvas(48, 24);
+    const State state = PlainState(48, 24);
+    const Viewport& vp = state.viewport;
+    for (float dy : {0.001f, -0.001f}) {
+        const Vertex p0 = At(vp, 0.5f, 2.2f), p1 = At(vp, 46.5f, 2.2f);
+        const Vertex p2 = At(vp, 46.5f, 18.7f), p3 = At(vp, 0.5f, 18.7f);
+        const Vertex a = At(vp, 0.5f, 10.0f - dy / 2), b = At(vp, 46.5f, 10.0f + dy / 2);
+        const std::vector<Vertex> tris = {p0, p1, b, p0, b, a, a, b, p2, a, p2, p3};
+        const auto counts = CoverageCounts(state, canvas, tris);
+        for (int y = 0; y < 24; ++y) {
+            for (int x = 0; x < 48; ++x) {
+                const int inside = x >= 1 && x <= 46 && y >= 3 && y <= 18;
+                ASSERT_EQ(counts[static_cast<size_t>(y * 48 + x)], inside)
+                    << "pixel " << x << "," << y << " dy " << dy;
+            }
+        }
+    }
+}
+
 TEST(RasterCoverage, FollowsTheTopLeftRule) {
     // The square with corners (2, 2) and (6, 5): pixel centres on its left and top edges
     // are inside, those on its right and bottom edges are not.

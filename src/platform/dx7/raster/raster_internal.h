@@ -33,7 +33,8 @@ struct alignas(16) ScreenVertex {
     Vec4 range;  // (u · width · 256, v · height · 256, depth units, 0): the texel
                  // coordinates and depth at the vertex, which bound the interpolated ones
     float x, y;
-    int row;  // ceil(y): the first pixel row at or below the vertex
+    int row;  // ceil(y), the first pixel row at or below the vertex, limited to the clip
+              // rows [clip_y0, clip_y1]
 };
 inline constexpr int kLaneU = 0, kLaneV = 1, kLaneZ = 2, kLaneRw = 3;
 
@@ -76,6 +77,9 @@ enum ColorVariant : int {
 struct DrawContext {
     // The pixels that may be written: viewport ∩ target, [x0, x1) × [y0, y1).
     int clip_x0 = 0, clip_y0 = 0, clip_x1 = 0, clip_y1 = 0;
+    // clip_x0 − 0.5 and clip_x1 − 0.5: a triangle whose vertices lie within them needs no
+    // limiting of its spans to the clip columns.
+    float inside_x0 = 0, inside_x1 = 0;
 
     // Viewport mapping: x_screen = centre_x + x/w · scale_x, y_screen = centre_y − y/w ·
     // scale_y, depth = z_offset + z/w · z_scale.

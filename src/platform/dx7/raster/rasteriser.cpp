@@ -48,6 +48,8 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
     ctx.clip_x1 = static_cast<int>(clamp(int64_t{vp.x} + vp.width, 0, target.width));
     ctx.clip_y1 = static_cast<int>(clamp(int64_t{vp.y} + vp.height, 0, target.height));
     if (ctx.clip_x0 >= ctx.clip_x1 || ctx.clip_y0 >= ctx.clip_y1) return false;
+    ctx.inside_x0 = static_cast<float>(ctx.clip_x0) - 0.5f;
+    ctx.inside_x1 = static_cast<float>(ctx.clip_x1) - 0.5f;
 
     ctx.scale_x = 0.5f * static_cast<float>(vp.width);
     ctx.scale_y = 0.5f * static_cast<float>(vp.height);
@@ -143,6 +145,11 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
     return true;
 }
 
+// A pixel row limited to the clip rows.
+inline int ClipRow(const DrawContext& ctx, int row) {
+    return row < ctx.clip_y0 ? ctx.clip_y0 : (row > ctx.clip_y1 ? ctx.clip_y1 : row);
+}
+
 // Divide by w and viewport mapping. The vertex has passed the w and guard-band tests.
 // The colour vector is filled only when asked for (Gouraud routines read it).
 #if defined(PLOVANT_RASTER_SSE2)
@@ -169,7 +176,8 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bo
     // where that went down.
     const __m128i t = _mm_cvttps_epi32(screen);
     const __m128i up = _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), screen));
-    s.row = _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_sub_epi32(t, up), _MM_SHUFFLE(1, 1, 1, 1)));
+    s.row = ClipRow(ctx,
+                    _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_sub_epi32(t, up), _MM_SHUFFLE(1, 1, 1, 1))));
     if (with_color) ProjectColor(v, s);
 }
 
@@ -195,7 +203,7 @@ inline void Project(const DrawContext& ctx, const Vertex& v, ScreenVertex& s, bo
     s.attr = Vec4::Set(us * rw, vs * rw, z, rw);
     s.range = Vec4::Set(us, vs, z, 0.0f);
     const int row = static_cast<int>(s.y);  // bounded
-    s.row = row + (static_cast<float>(row) < s.y ? 1 : 0);
+    s.row = ClipRow(ctx, row + (static_cast<float>(row) < s.y ? 1 : 0));
     if (with_color) ProjectColor(v, s);
 }
 
@@ -465,8 +473,17 @@ struct InsideConstants {
     __m128 scale_x, scale_y, scale_z;     // project_scale's lanes
     __m128 offset_x, offset_y, offset_z;  // project_offset's lanes
     __m128 u_scale, v_scale;              // texel_scale's lanes
+    __m128i clip_y0, clip_y1;
     float texture_width, texture_height;
 };
+
+// Each lane of `a` limited to [lo, hi] (lo <= hi).
+inline __m128i ClampEpi32(__m128i a, __m128i lo, __m128i hi) {
+    const __m128i below = _mm_cmplt_epi32(a, lo);
+    a = _mm_or_si128(_mm_and_si128(below, lo), _mm_andnot_si128(below, a));
+    const __m128i above = _mm_cmpgt_epi32(a, hi);
+    return _mm_or_si128(_mm_and_si128(above, hi), _mm_andnot_si128(above, a));
+}
 
 PLOVANT_RASTER_INLINE InsideConstants MakeInsideConstants(const DrawContext& ctx) {
     const __m128 scale = ctx.project_scale.v, offset = ctx.project_offset.v;
@@ -482,6 +499,8 @@ PLOVANT_RASTER_INLINE InsideConstants MakeInsideConstants(const DrawContext& ctx
             _mm_shuffle_ps(offset, offset, _MM_SHUFFLE(2, 2, 2, 2)),
             _mm_shuffle_ps(texel, texel, _MM_SHUFFLE(0, 0, 0, 0)),
             _mm_shuffle_ps(texel, texel, _MM_SHUFFLE(1, 1, 1, 1)),
+            _mm_set1_epi32(ctx.clip_y0),
+            _mm_set1_epi32(ctx.clip_y1),
             static_cast<float>(ctx.texture.width),
             static_cast<float>(ctx.texture.height)};
 }
@@ -556,8 +575,10 @@ PLOVANT_RASTER_INLINE void DrawInside(const DrawContext& ctx, const InsideConsta
     _mm_storeh_pi(reinterpret_cast<__m64*>(&s[1].x), xy01);
     _mm_storel_pi(reinterpret_cast<__m64*>(&s[2].x), _mm_unpackhi_ps(sx, sy));
     // ceil (bounded, so truncation is defined): truncate, then add 1 where that went down.
+    // Then limited to the clip rows.
     const __m128i t = _mm_cvttps_epi32(sy);
-    const __m128i rows = _mm_sub_epi32(t, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), sy)));
+    const __m128i rows = ClampEpi32(
+        _mm_sub_epi32(t, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), sy))), k.clip_y0, k.clip_y1);
     s[0].row = _mm_cvtsi128_si32(rows);
     s[1].row = _mm_cvtsi128_si32(_mm_shuffle_epi32(rows, _MM_SHUFFLE(1, 1, 1, 1)));
     s[2].row = _mm_cvtsi128_si32(_mm_shuffle_epi32(rows, _MM_SHUFFLE(2, 2, 2, 2)));

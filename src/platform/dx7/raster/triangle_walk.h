@@ -69,12 +69,83 @@ struct RowSetup {
 // edge is used for, its x lies between its end points, inside the guard band, so
 // ceil(x) fits in 32 bits (the low half of x >> 16, whatever the sign).
 #if defined(PLOVANT_RASTER_SSE2)
+// A triangle's three edges started together, as StartEdge starts them: the long and the
+// upper short edge on row y_top, the lower short edge on row y_mid. Two 64-bit lanes per
+// vector: (unused, long) and (upper, lower).
+struct EdgeStarts {
+    __m128i x_long, x_short;        // as EdgeWalk::x
+    __m128i step_long, step_short;  // as EdgeWalk::step
+};
+
+// The three edges one by one, through StartEdge.
+inline EdgeStarts StartEdgesOneByOne(const ScreenVertex& t, const ScreenVertex& m,
+                                     const float slope[4], int y_top, int y_mid) {
+    const EdgeWalk long_edge = StartEdge(t.x, t.y, slope[1], y_top);
+    const EdgeWalk upper = StartEdge(t.x, t.y, slope[2], y_top);
+    const EdgeWalk lower = StartEdge(m.x, m.y, slope[3], y_mid);
+    return {_mm_set_epi64x(long_edge.x, 0), _mm_set_epi64x(lower.x, upper.x),
+            _mm_set_epi64x(long_edge.step, 0), _mm_set_epi64x(lower.step, upper.step)};
+}
+
+// The three edges in one vector, lanes (unused, long, upper, lower) of `slopes`: the
+// same operations as StartEdge, lane for lane, with the conversion to fixed point made
+// in 32 bits. When a value does not fit 32 bits (a vertex or a slope beyond ±32768
+// pixels), StartEdge converts them instead.
+PLOVANT_RASTER_INLINE EdgeStarts StartEdges(const ScreenVertex& t, const ScreenVertex& m,
+                                            Vec4 slopes, int y_top, int y_mid) {
+    const float top = static_cast<float>(y_top), mid = static_cast<float>(y_mid);
+    const __m128 x0 = _mm_setr_ps(0.0f, t.x, t.x, m.x);
+    const __m128 y0 = _mm_setr_ps(0.0f, t.y, t.y, m.y);
+    const __m128 rows = _mm_setr_ps(0.0f, top, top, mid);
+    const __m128 x = _mm_add_ps(x0, _mm_mul_ps(_mm_sub_ps(rows, y0), slopes.v));
+    // ToEdgeFixed: limited (NaN → the upper limit), scaled, truncated.
+    const __m128 limit = _mm_set1_ps(1099511627776.0f), minus_limit = _mm_set1_ps(-1099511627776.0f);
+    const __m128 scale = _mm_set1_ps(65536.0f);
+    const __m128i xi =
+        _mm_cvttps_epi32(_mm_mul_ps(_mm_max_ps(_mm_min_ps(x, limit), minus_limit), scale));
+    const __m128i si =
+        _mm_cvttps_epi32(_mm_mul_ps(_mm_max_ps(_mm_min_ps(slopes.v, limit), minus_limit), scale));
+    // A value out of the int range converts to INT32_MIN.
+    const __m128i out_of_range = _mm_or_si128(_mm_cmpeq_epi32(xi, _mm_set1_epi32(INT32_MIN)),
+                                              _mm_cmpeq_epi32(si, _mm_set1_epi32(INT32_MIN)));
+    if (_mm_movemask_ps(_mm_castsi128_ps(out_of_range)) & 0xE) {
+        alignas(16) float slope[4];
+        StoreVec(slope, slopes);
+        return StartEdgesOneByOne(t, m, slope, y_top, y_mid);
+    }
+    const __m128i x_sign = _mm_srai_epi32(xi, 31), s_sign = _mm_srai_epi32(si, 31);
+    const __m128i bias = _mm_set1_epi64x(kEdgeCeilBias);
+    return {_mm_add_epi64(_mm_unpacklo_epi32(xi, x_sign), bias),
+            _mm_add_epi64(_mm_unpackhi_epi32(xi, x_sign), bias),
+            _mm_unpacklo_epi32(si, s_sign), _mm_unpackhi_epi32(si, s_sign)};
+}
+
 struct EdgePair {
     __m128i x;     // (left x, right x) as EdgeWalk::x
     __m128i step;  // their changes per row
 
-    EdgePair(const EdgeWalk& left, const EdgeWalk& right)
-        : x(_mm_set_epi64x(right.x, left.x)), step(_mm_set_epi64x(right.step, left.step)) {}
+    // The long edge with the upper short edge (`upper`) or the lower one.
+    template <bool kLongOnLeft>
+    static PLOVANT_RASTER_INLINE EdgePair First(const EdgeStarts& e, bool upper) {
+        if constexpr (kLongOnLeft) {
+            if (upper) return {PairOf<1, 0>(e.x_long, e.x_short), PairOf<1, 0>(e.step_long, e.step_short)};
+            return {PairOf<1, 1>(e.x_long, e.x_short), PairOf<1, 1>(e.step_long, e.step_short)};
+        } else {
+            if (upper) return {PairOf<0, 1>(e.x_short, e.x_long), PairOf<0, 1>(e.step_short, e.step_long)};
+            return {PairOf<1, 1>(e.x_short, e.x_long), PairOf<1, 1>(e.step_short, e.step_long)};
+        }
+    }
+    // The lower short edge takes the short edge's side.
+    template <bool kLongOnLeft>
+    PLOVANT_RASTER_INLINE void TakeLower(const EdgeStarts& e) {
+        if constexpr (kLongOnLeft) {
+            x = PairOf<0, 1>(x, e.x_short);
+            step = PairOf<0, 1>(step, e.step_short);
+        } else {
+            x = PairOf<1, 1>(e.x_short, x);
+            step = PairOf<1, 1>(e.step_short, step);
+        }
+    }
     int LeftCeil() const { return _mm_cvtsi128_si32(_mm_srli_epi64(x, kEdgeFractionBits)); }
     int RightCeil() const {
         return _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_srli_epi64(x, kEdgeFractionBits), 2));
@@ -85,23 +156,13 @@ struct EdgePair {
         return {_mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 0, 0, 0))};
     }
     void Step() { x = _mm_add_epi64(x, step); }
-    // The left or right edge replaced by `e` (the lower short edge taking over).
-    void SetLeft(const EdgeWalk& e) {
-        x = Lane0From(x, Load64(&e.x));
-        step = Lane0From(step, Load64(&e.step));
-    }
-    void SetRight(const EdgeWalk& e) {
-        x = _mm_unpacklo_epi64(x, Load64(&e.x));
-        step = _mm_unpacklo_epi64(step, Load64(&e.step));
-    }
 
 private:
-    static __m128i Load64(const int64_t* p) {
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    }
-    // (lane 0 of b, lane 1 of a)
-    static __m128i Lane0From(__m128i a, __m128i b) {
-        return _mm_castpd_si128(_mm_move_sd(_mm_castsi128_pd(a), _mm_castsi128_pd(b)));
+    // (lane kA of a, lane kB of b)
+    template <int kA, int kB>
+    static __m128i PairOf(__m128i a, __m128i b) {
+        return _mm_castpd_si128(
+            _mm_shuffle_pd(_mm_castsi128_pd(a), _mm_castsi128_pd(b), kA | (kB << 1)));
     }
 };
 #else
@@ -166,28 +227,39 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
                                         RowSetup& rs, const ScreenVertex& t,
                                         const ScreenVertex& m, Vec4 slopes, int y_top, int y_mid,
                                         int y_bottom) {
-    alignas(16) float slope[4];
-    StoreVec(slope, slopes);  // 1/area, long, upper, lower
-    EdgeWalk long_edge = StartEdge(t.x, t.y, slope[1], y_top);
     rs.color_line = ctx.color + static_cast<ptrdiff_t>(y_top) * ctx.color_pitch;
     if constexpr (P::kUsesDepth)
         rs.depth_line = ctx.depth + static_cast<ptrdiff_t>(y_top) * ctx.depth_pitch;
     else
         rs.depth_line = nullptr;
     // The upper short edge, or the lower one straight away when the upper part has no
-    // rows; the lower one takes over at row y_mid.
-    const EdgeWalk first_short = y_top < y_mid ? StartEdge(t.x, t.y, slope[2], y_top)
-                                               : StartEdge(m.x, m.y, slope[3], y_top);
+    // rows (y_top == y_mid, the lower edge's first row); the lower one takes over at row
+    // y_mid. `slopes`: 1/area, long, upper, lower.
+    const bool upper = y_top < y_mid;
+#if defined(PLOVANT_RASTER_SSE2)
+    const EdgeStarts starts = StartEdges(t, m, slopes, y_top, y_mid);
+    EdgePair edges = EdgePair::First<kLongOnLeft>(starts, upper);
+#else
+    alignas(16) float slope[4];
+    StoreVec(slope, slopes);
+    const EdgeWalk long_edge = StartEdge(t.x, t.y, slope[1], y_top);
+    const EdgeWalk first_short = upper ? StartEdge(t.x, t.y, slope[2], y_top)
+                                       : StartEdge(m.x, m.y, slope[3], y_top);
     EdgePair edges = kLongOnLeft ? EdgePair(long_edge, first_short)
                                  : EdgePair(first_short, long_edge);
-    if (y_top < y_mid) {
+#endif
+    if (upper) {
         ScanRows<P, kClipX>(ctx, info, rs, edges, y_top, y_mid);
         if (y_mid >= y_bottom) return;
+#if defined(PLOVANT_RASTER_SSE2)
+        edges.template TakeLower<kLongOnLeft>(starts);
+#else
         const EdgeWalk lower = StartEdge(m.x, m.y, slope[3], y_mid);
         if constexpr (kLongOnLeft)
             edges.SetRight(lower);
         else
             edges.SetLeft(lower);
+#endif
     }
     ScanRows<P, kClipX>(ctx, info, rs, edges, y_mid, y_bottom);  // y_mid >= y_top
 }
@@ -203,12 +275,10 @@ PLOVANT_RASTER_INLINE void DrawTriangleBody(const DrawContext& ctx, const Screen
     if (b->y < m->y) std::swap(m, b);
     if (m->y < t->y) std::swap(t, m);
 
-    auto clamp_row = [&](int row) {
-        return row < ctx.clip_y0 ? ctx.clip_y0 : (row > ctx.clip_y1 ? ctx.clip_y1 : row);
-    };
-    const int y_top = clamp_row(t->row);
-    const int y_mid = clamp_row(m->row);
-    const int y_bottom = clamp_row(b->row);
+    // The vertices' rows are already limited to the clip rows.
+    const int y_top = t->row;
+    const int y_mid = m->row;
+    const int y_bottom = b->row;
     if (y_top >= y_bottom) return;
 
     // Twice the area, from the sorted vertices: positive when the middle vertex lies
@@ -248,8 +318,7 @@ PLOVANT_RASTER_INLINE void DrawTriangleBody(const DrawContext& ctx, const Screen
     // needs no limiting of its spans.
     const float x_min = std::min(std::min(v0.x, v1.x), v2.x);
     const float x_max = std::max(std::max(v0.x, v1.x), v2.x);
-    const bool inside = x_min >= static_cast<float>(ctx.clip_x0) - 0.5f &&
-                        x_max <= static_cast<float>(ctx.clip_x1) - 0.5f;
+    const bool inside = x_min >= ctx.inside_x0 && x_max <= ctx.inside_x1;
     if (area2 > 0.0f) {
         if (inside)
             ScanTriangle<P, true, false>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
