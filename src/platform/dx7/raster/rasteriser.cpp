@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 #include "platform/dx7/raster/clipping.h"
@@ -48,6 +49,13 @@ bool BuildContext(const State& state, const Target& target, DrawContext& ctx) {
     ctx.clip_x1 = static_cast<int>(clamp(int64_t{vp.x} + vp.width, 0, target.width));
     ctx.clip_y1 = static_cast<int>(clamp(int64_t{vp.y} + vp.height, 0, target.height));
     if (ctx.clip_x0 >= ctx.clip_x1 || ctx.clip_y0 >= ctx.clip_y1) return false;
+    // Pixels are found by int indices from the start of the target and of the depth
+    // buffer (a row's index plus a column, and up to four columns beyond its span).
+    auto indices_fit = [&](int pitch) {
+        const int64_t last_row = std::abs(int64_t{ctx.clip_y1} * pitch);
+        return last_row + ctx.clip_x1 + 4 <= std::numeric_limits<int32_t>::max();
+    };
+    if (!indices_fit(target.color_pitch) || !indices_fit(target.depth_pitch)) return false;
     ctx.inside_x0 = static_cast<float>(ctx.clip_x0) - 0.5f;
     ctx.inside_x1 = static_cast<float>(ctx.clip_x1) - 0.5f;
 

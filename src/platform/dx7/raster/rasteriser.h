@@ -37,7 +37,8 @@ struct Texture {
 inline constexpr uint32_t kOpaqueTexelMask = 0xFF000000u;
 
 // The surfaces drawn into: 32-bit X8R8G8B8 colour and an optional 16-bit depth buffer
-// (0 = near, 65535 = far). Pitches are in pixels.
+// (0 = near, 65535 = far). Pitches are in pixels. A target whose pixels lie 2^31 or
+// more apart is not drawn into (the device's surfaces are far smaller).
 struct Target {
     uint32_t* color = nullptr;
     int color_pitch = 0;

@@ -10,6 +10,13 @@
 // from ceil(y_top) up to but excluding ceil(y_bottom), spans from ceil(x_left) up to but
 // excluding ceil(x_right).
 //
+// The rows of a triangle are walked first and their pixels queued: each pixel's
+// attribute (and colour) vector and its places in the target and the depth buffer. The
+// queued pixels are then drawn in one loop. Small triangles have rows of a pixel or two,
+// often none; a row always writes four queue entries and the queue grows by the row's
+// length, so such rows cost no branch on their length (longer rows queue the rest of
+// their pixels in a loop).
+//
 // Edges are walked in 48.16 fixed point: an edge's x on its first row is computed from
 // its upper end point and its slope, then the slope is added once per row. Only the
 // edge's own end points and its first row enter this, and that row is the same in every
@@ -61,9 +68,49 @@ struct RowSetup {
     Vec4 attr_row, color_row;  // values at (0, y) of the current row y
     Bounds bounds;
     TextureInfo texture;       // a copy the pixel loop can keep in registers
-    uint32_t* color_line;      // the current row of the target
-    uint16_t* depth_line;      // and of the depth buffer (when the routine uses it)
+    int color_row_index;       // index of (0, y) in the target
+    int depth_row_index;       // and in the depth buffer (when the routine uses it)
 };
+
+// Pixels waiting to be drawn, in the order they are drawn.
+template <bool kUsesColor>
+struct PixelQueue {
+    // A row writes four entries: the queue is drawn first when fewer places are left.
+    static constexpr int kCapacity = 128;
+    alignas(16) Vec4 attr[kCapacity];
+    alignas(16) int32_t color_index[kCapacity];
+    alignas(16) int32_t depth_index[kCapacity];
+    int count = 0;
+};
+template <>
+struct PixelQueue<true> : PixelQueue<false> {
+    alignas(16) Vec4 rgba[kCapacity];
+};
+
+// first, first + 1, first + 2, first + 3.
+PLOVANT_RASTER_INLINE void StoreRamp(int32_t* out, int first) {
+#if defined(PLOVANT_RASTER_SSE2)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_add_epi32(_mm_set1_epi32(first), _mm_setr_epi32(0, 1, 2, 3)));
+#else
+    for (int k = 0; k < 4; ++k) out[k] = first + k;
+#endif
+}
+
+// Draws the queued pixels and empties the queue.
+template <class P>
+PLOVANT_RASTER_INLINE void DrawQueuedPixels(const DrawContext& ctx, const TriangleInfo& info,
+                                            const RowSetup& rs,
+                                            PixelQueue<P::kUsesColor>& queue) {
+    const int count = queue.count;
+    for (int k = 0; k < count; ++k) {
+        Vec4 rgba = rs.color_row;
+        if constexpr (P::kUsesColor) rgba = queue.rgba[k];
+        P::Run(ctx, rs.texture, info, rs.bounds, ctx.color + queue.color_index[k],
+               P::kUsesDepth ? ctx.depth + queue.depth_index[k] : nullptr, queue.attr[k], rgba);
+    }
+    queue.count = 0;
+}
 
 // The left and right edge of the rows being walked, stepped together. On the rows an
 // edge is used for, its x lies between its end points, inside the guard band, so
@@ -182,11 +229,13 @@ struct EdgePair {
 };
 #endif
 
-// The rows [y, y_end) between two edges. kClipX: the spans are limited to the clip
-// rectangle's columns; without it the triangle is known to lie within them.
+// Queues the pixels of rows [y, y_end) between two edges. kClipX: the spans are limited
+// to the clip rectangle's columns; without it the triangle is known to lie within them.
 template <class P, bool kClipX>
-PLOVANT_RASTER_INLINE void ScanRows(const DrawContext& ctx, const TriangleInfo& info,
-                                    RowSetup& rs, EdgePair& edges, int y, int y_end) {
+PLOVANT_RASTER_INLINE void QueueRows(const DrawContext& ctx, const TriangleInfo& info,
+                                     RowSetup& rs, EdgePair& edges, int y, int y_end,
+                                     PixelQueue<P::kUsesColor>& queue) {
+    using Queue = PixelQueue<P::kUsesColor>;
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
     for (; y < y_end; ++y) {
         int x_begin = edges.LeftCeil(), x_end = edges.RightCeil();
@@ -194,27 +243,51 @@ PLOVANT_RASTER_INLINE void ScanRows(const DrawContext& ctx, const TriangleInfo& 
             x_begin = x_begin < x_lo ? x_lo : (x_begin > x_hi ? x_hi : x_begin);
             x_end = x_end < x_lo ? x_lo : (x_end > x_hi ? x_hi : x_end);
         }
-        if (x_begin < x_end) {
-            // Without limiting, x_begin is the left edge's ceil, converted from the vector.
-            const Vec4 fx =
-                kClipX ? Vec4::Splat(static_cast<float>(x_begin)) : edges.LeftCeilSplat();
-            Vec4 attr = rs.attr_row + fx * rs.attr_dx;
-            Vec4 rgba = rs.color_row;
-            if constexpr (P::kUsesColor) rgba = rgba + fx * rs.color_dx;
-            uint32_t* color = rs.color_line;
-            uint16_t* depth = rs.depth_line;
-            for (int x = x_begin; x < x_end; ++x) {
-                P::Run(ctx, rs.texture, info, rs.bounds, color + x,
-                       P::kUsesDepth ? depth + x : nullptr, attr, rgba);
+        // Without limiting, x_begin is the left edge's ceil, converted from the vector.
+        const Vec4 fx = kClipX ? Vec4::Splat(static_cast<float>(x_begin)) : edges.LeftCeilSplat();
+        Vec4 attr = rs.attr_row + fx * rs.attr_dx;
+        Vec4 rgba = rs.color_row;
+        if constexpr (P::kUsesColor) rgba = rgba + fx * rs.color_dx;
+        if (queue.count > Queue::kCapacity - 4) DrawQueuedPixels<P>(ctx, info, rs, queue);
+
+        // Four entries, the pixels x_begin … x_begin + 3 whether the row has them or not.
+        const int n = queue.count;
+        const int color_index = rs.color_row_index + x_begin;
+        const int depth_index = rs.depth_row_index + x_begin;
+        StoreRamp(queue.color_index + n, color_index);
+        if constexpr (P::kUsesDepth) StoreRamp(queue.depth_index + n, depth_index);
+        queue.attr[n] = attr;
+        if constexpr (P::kUsesColor) queue.rgba[n] = rgba;
+        for (int k = 1; k < 4; ++k) {
+            attr += rs.attr_dx;
+            queue.attr[n + k] = attr;
+            if constexpr (P::kUsesColor) {
+                rgba += rs.color_dx;
+                queue.rgba[n + k] = rgba;
+            }
+        }
+        const int length = x_end - x_begin;
+        if (length > 4) {
+            // The rest of a longer row, one pixel at a time.
+            queue.count = n + 4;
+            for (int k = 4; k < length; ++k) {
                 attr += rs.attr_dx;
                 if constexpr (P::kUsesColor) rgba += rs.color_dx;
+                if (queue.count == Queue::kCapacity) DrawQueuedPixels<P>(ctx, info, rs, queue);
+                const int m = queue.count++;
+                queue.attr[m] = attr;
+                if constexpr (P::kUsesColor) queue.rgba[m] = rgba;
+                queue.color_index[m] = color_index + k;
+                if constexpr (P::kUsesDepth) queue.depth_index[m] = depth_index + k;
             }
+        } else {
+            queue.count = n + (length > 0 ? length : 0);
         }
         edges.Step();
         rs.attr_row += rs.attr_dy;
         if constexpr (P::kUsesColor) rs.color_row += rs.color_dy;
-        rs.color_line += ctx.color_pitch;
-        if constexpr (P::kUsesDepth) rs.depth_line += ctx.depth_pitch;
+        rs.color_row_index += ctx.color_pitch;
+        if constexpr (P::kUsesDepth) rs.depth_row_index += ctx.depth_pitch;
     }
 }
 
@@ -227,11 +300,10 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
                                         RowSetup& rs, const ScreenVertex& t,
                                         const ScreenVertex& m, Vec4 slopes, int y_top, int y_mid,
                                         int y_bottom) {
-    rs.color_line = ctx.color + static_cast<ptrdiff_t>(y_top) * ctx.color_pitch;
-    if constexpr (P::kUsesDepth)
-        rs.depth_line = ctx.depth + static_cast<ptrdiff_t>(y_top) * ctx.depth_pitch;
-    else
-        rs.depth_line = nullptr;
+    // Within the target, so the indices fit an int (see BuildContext).
+    rs.color_row_index = y_top * ctx.color_pitch;
+    rs.depth_row_index = P::kUsesDepth ? y_top * ctx.depth_pitch : 0;
+    PixelQueue<P::kUsesColor> queue;
     // The upper short edge, or the lower one straight away when the upper part has no
     // rows (y_top == y_mid, the lower edge's first row); the lower one takes over at row
     // y_mid. `slopes`: 1/area, long, upper, lower.
@@ -249,8 +321,11 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
                                  : EdgePair(first_short, long_edge);
 #endif
     if (upper) {
-        ScanRows<P, kClipX>(ctx, info, rs, edges, y_top, y_mid);
-        if (y_mid >= y_bottom) return;
+        QueueRows<P, kClipX>(ctx, info, rs, edges, y_top, y_mid, queue);
+        if (y_mid >= y_bottom) {
+            DrawQueuedPixels<P>(ctx, info, rs, queue);
+            return;
+        }
 #if defined(PLOVANT_RASTER_SSE2)
         edges.template TakeLower<kLongOnLeft>(starts);
 #else
@@ -261,7 +336,8 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
             edges.SetLeft(lower);
 #endif
     }
-    ScanRows<P, kClipX>(ctx, info, rs, edges, y_mid, y_bottom);  // y_mid >= y_top
+    QueueRows<P, kClipX>(ctx, info, rs, edges, y_mid, y_bottom, queue);  // y_mid >= y_top
+    DrawQueuedPixels<P>(ctx, info, rs, queue);
 }
 
 template <class P>
