@@ -72,7 +72,10 @@ struct RowSetup {
     int depth_row_index;       // and in the depth buffer (when the routine uses it)
 };
 
-// Pixels waiting to be drawn, in the order they are drawn.
+// Pixels waiting to be drawn, in the order they are drawn. The count of queued pixels is
+// kept by the code that fills the queue, in a local variable: stores into the index
+// arrays could otherwise change it as far as the compiler knows, and it would make a
+// round trip through memory for every row.
 template <bool kUsesColor>
 struct PixelQueue {
     // A row writes four entries: the queue is drawn first when fewer places are left.
@@ -80,36 +83,23 @@ struct PixelQueue {
     alignas(16) Vec4 attr[kCapacity];
     alignas(16) int32_t color_index[kCapacity];
     alignas(16) int32_t depth_index[kCapacity];
-    int count = 0;
 };
 template <>
 struct PixelQueue<true> : PixelQueue<false> {
     alignas(16) Vec4 rgba[kCapacity];
 };
 
-// first, first + 1, first + 2, first + 3.
-PLOVANT_RASTER_INLINE void StoreRamp(int32_t* out, int first) {
-#if defined(PLOVANT_RASTER_SSE2)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                     _mm_add_epi32(_mm_set1_epi32(first), _mm_setr_epi32(0, 1, 2, 3)));
-#else
-    for (int k = 0; k < 4; ++k) out[k] = first + k;
-#endif
-}
-
-// Draws the queued pixels and empties the queue.
+// Draws the first `count` queued pixels.
 template <class P>
 PLOVANT_RASTER_INLINE void DrawQueuedPixels(const DrawContext& ctx, const TriangleInfo& info,
                                             const RowSetup& rs,
-                                            PixelQueue<P::kUsesColor>& queue) {
-    const int count = queue.count;
+                                            const PixelQueue<P::kUsesColor>& queue, int count) {
     for (int k = 0; k < count; ++k) {
         Vec4 rgba = rs.color_row;
         if constexpr (P::kUsesColor) rgba = queue.rgba[k];
         P::Run(ctx, rs.texture, info, rs.bounds, ctx.color + queue.color_index[k],
                P::kUsesDepth ? ctx.depth + queue.depth_index[k] : nullptr, queue.attr[k], rgba);
     }
-    queue.count = 0;
 }
 
 // The left and right edge of the rows being walked, stepped together. On the rows an
@@ -193,15 +183,8 @@ struct EdgePair {
             step = PairOf<1, 1>(e.step_short, step);
         }
     }
-    int LeftCeil() const { return _mm_cvtsi128_si32(_mm_srli_epi64(x, kEdgeFractionBits)); }
-    int RightCeil() const {
-        return _mm_cvtsi128_si32(_mm_shuffle_epi32(_mm_srli_epi64(x, kEdgeFractionBits), 2));
-    }
-    // LeftCeil() as a float in every lane, converted in the vector registers.
-    Vec4 LeftCeilSplat() const {
-        const __m128 f = _mm_cvtepi32_ps(_mm_srli_epi64(x, kEdgeFractionBits));
-        return {_mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 0, 0, 0))};
-    }
+    // ceil of both edges' x: lanes 0 (left) and 2 (right).
+    __m128i Ceils() const { return _mm_srli_epi64(x, kEdgeFractionBits); }
     void Step() { x = _mm_add_epi64(x, step); }
 
 private:
@@ -219,7 +202,6 @@ struct EdgePair {
     EdgePair(const EdgeWalk& l, const EdgeWalk& r) : left(l), right(r) {}
     int LeftCeil() const { return static_cast<int>(left.Ceil()); }
     int RightCeil() const { return static_cast<int>(right.Ceil()); }
-    Vec4 LeftCeilSplat() const { return Vec4::Splat(static_cast<float>(LeftCeil())); }
     void Step() {
         left.x += left.step;
         right.x += right.step;
@@ -229,66 +211,137 @@ struct EdgePair {
 };
 #endif
 
-// Queues the pixels of rows [y, y_end) between two edges. kClipX: the spans are limited
-// to the clip rectangle's columns; without it the triangle is known to lie within them.
+// Queues the pixels of rows [y, y_end) between two edges, after the `count` pixels
+// already queued, and returns the new count (the queue is drawn and emptied on the way
+// when it fills). kClipX: the spans are limited to the clip rectangle's columns; without
+// it the triangle is known to lie within them. What changes from row to row is kept in
+// locals for the same reason as the count.
 template <class P, bool kClipX>
-PLOVANT_RASTER_INLINE void QueueRows(const DrawContext& ctx, const TriangleInfo& info,
-                                     RowSetup& rs, EdgePair& edges, int y, int y_end,
-                                     PixelQueue<P::kUsesColor>& queue) {
+PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, const TriangleInfo& info,
+                                    RowSetup& rs, EdgePair& walked_edges, int y, int y_end,
+                                    PixelQueue<P::kUsesColor>& queue, int count) {
     using Queue = PixelQueue<P::kUsesColor>;
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
+    const Vec4 attr_dx = rs.attr_dx, attr_dy = rs.attr_dy;
+    const Vec4 color_dx = rs.color_dx, color_dy = rs.color_dy;
+    EdgePair edges = walked_edges;
+    Vec4 attr_row = rs.attr_row, color_row = rs.color_row;
+#if defined(PLOVANT_RASTER_SSE2)
+    // (index of the row's column 0 in the target, in the depth buffer, 0, 0)
+    __m128i row_index = _mm_setr_epi32(rs.color_row_index, rs.depth_row_index, 0, 0);
+    const __m128i index_step = _mm_setr_epi32(ctx.color_pitch, ctx.depth_pitch, 0, 0);
+    const __m128i ramp = _mm_setr_epi32(0, 1, 2, 3);
+#else
+    int color_row_index = rs.color_row_index, depth_row_index = rs.depth_row_index;
+#endif
     for (; y < y_end; ++y) {
+#if defined(PLOVANT_RASTER_SSE2)
+        const __m128i ceils = edges.Ceils();
+        int x_begin = _mm_cvtsi128_si32(ceils);
+        int x_end = _mm_cvtsi128_si32(_mm_shuffle_epi32(ceils, _MM_SHUFFLE(2, 2, 2, 2)));
+        __m128i begin;  // x_begin in every lane
+        if constexpr (kClipX) {
+            x_begin = x_begin < x_lo ? x_lo : (x_begin > x_hi ? x_hi : x_begin);
+            x_end = x_end < x_lo ? x_lo : (x_end > x_hi ? x_hi : x_end);
+            begin = _mm_set1_epi32(x_begin);
+        } else {
+            begin = _mm_shuffle_epi32(ceils, _MM_SHUFFLE(0, 0, 0, 0));
+        }
+        const Vec4 fx{_mm_cvtepi32_ps(begin)};
+        // (index of pixel x_begin in the target, in the depth buffer, ...)
+        const __m128i first = _mm_add_epi32(row_index, begin);
+#else
         int x_begin = edges.LeftCeil(), x_end = edges.RightCeil();
         if constexpr (kClipX) {
             x_begin = x_begin < x_lo ? x_lo : (x_begin > x_hi ? x_hi : x_begin);
             x_end = x_end < x_lo ? x_lo : (x_end > x_hi ? x_hi : x_end);
         }
-        // Without limiting, x_begin is the left edge's ceil, converted from the vector.
-        const Vec4 fx = kClipX ? Vec4::Splat(static_cast<float>(x_begin)) : edges.LeftCeilSplat();
-        Vec4 attr = rs.attr_row + fx * rs.attr_dx;
-        Vec4 rgba = rs.color_row;
-        if constexpr (P::kUsesColor) rgba = rgba + fx * rs.color_dx;
-        if (queue.count > Queue::kCapacity - 4) DrawQueuedPixels<P>(ctx, info, rs, queue);
+        const Vec4 fx = Vec4::Splat(static_cast<float>(x_begin));
+#endif
+        Vec4 attr = attr_row + fx * attr_dx;
+        Vec4 rgba = color_row;
+        if constexpr (P::kUsesColor) rgba = rgba + fx * color_dx;
+        if (count > Queue::kCapacity - 4) {
+            DrawQueuedPixels<P>(ctx, info, rs, queue, count);
+            count = 0;
+        }
 
         // Four entries, the pixels x_begin … x_begin + 3 whether the row has them or not.
-        const int n = queue.count;
-        const int color_index = rs.color_row_index + x_begin;
-        const int depth_index = rs.depth_row_index + x_begin;
-        StoreRamp(queue.color_index + n, color_index);
-        if constexpr (P::kUsesDepth) StoreRamp(queue.depth_index + n, depth_index);
-        queue.attr[n] = attr;
-        if constexpr (P::kUsesColor) queue.rgba[n] = rgba;
+#if defined(PLOVANT_RASTER_SSE2)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(queue.color_index + count),
+                         _mm_add_epi32(_mm_shuffle_epi32(first, _MM_SHUFFLE(0, 0, 0, 0)), ramp));
+        if constexpr (P::kUsesDepth) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(queue.depth_index + count),
+                             _mm_add_epi32(_mm_shuffle_epi32(first, _MM_SHUFFLE(1, 1, 1, 1)), ramp));
+        }
+#else
+        const int color_first = color_row_index + x_begin;
+        const int depth_first = depth_row_index + x_begin;
+        for (int k = 0; k < 4; ++k) {
+            queue.color_index[count + k] = color_first + k;
+            if constexpr (P::kUsesDepth) queue.depth_index[count + k] = depth_first + k;
+        }
+#endif
+        Vec4* const attr_out = queue.attr + count;
+        attr_out[0] = attr;
         for (int k = 1; k < 4; ++k) {
-            attr += rs.attr_dx;
-            queue.attr[n + k] = attr;
-            if constexpr (P::kUsesColor) {
-                rgba += rs.color_dx;
-                queue.rgba[n + k] = rgba;
+            attr += attr_dx;
+            attr_out[k] = attr;
+        }
+        if constexpr (P::kUsesColor) {
+            Vec4* const rgba_out = queue.rgba + count;
+            rgba_out[0] = rgba;
+            for (int k = 1; k < 4; ++k) {
+                rgba += color_dx;
+                rgba_out[k] = rgba;
             }
         }
         const int length = x_end - x_begin;
         if (length > 4) {
             // The rest of a longer row, one pixel at a time.
-            queue.count = n + 4;
+#if defined(PLOVANT_RASTER_SSE2)
+            const int color_first = _mm_cvtsi128_si32(first);
+            const int depth_first =
+                _mm_cvtsi128_si32(_mm_shuffle_epi32(first, _MM_SHUFFLE(1, 1, 1, 1)));
+#endif
+            count += 4;
             for (int k = 4; k < length; ++k) {
-                attr += rs.attr_dx;
-                if constexpr (P::kUsesColor) rgba += rs.color_dx;
-                if (queue.count == Queue::kCapacity) DrawQueuedPixels<P>(ctx, info, rs, queue);
-                const int m = queue.count++;
-                queue.attr[m] = attr;
-                if constexpr (P::kUsesColor) queue.rgba[m] = rgba;
-                queue.color_index[m] = color_index + k;
-                if constexpr (P::kUsesDepth) queue.depth_index[m] = depth_index + k;
+                attr += attr_dx;
+                if constexpr (P::kUsesColor) rgba += color_dx;
+                if (count == Queue::kCapacity) {
+                    DrawQueuedPixels<P>(ctx, info, rs, queue, count);
+                    count = 0;
+                }
+                queue.attr[count] = attr;
+                if constexpr (P::kUsesColor) queue.rgba[count] = rgba;
+                queue.color_index[count] = color_first + k;
+                if constexpr (P::kUsesDepth) queue.depth_index[count] = depth_first + k;
+                ++count;
             }
         } else {
-            queue.count = n + (length > 0 ? length : 0);
+            count += length > 0 ? length : 0;
         }
         edges.Step();
-        rs.attr_row += rs.attr_dy;
-        if constexpr (P::kUsesColor) rs.color_row += rs.color_dy;
-        rs.color_row_index += ctx.color_pitch;
-        if constexpr (P::kUsesDepth) rs.depth_row_index += ctx.depth_pitch;
+        attr_row += attr_dy;
+        if constexpr (P::kUsesColor) color_row += color_dy;
+#if defined(PLOVANT_RASTER_SSE2)
+        row_index = _mm_add_epi32(row_index, index_step);
+#else
+        color_row_index += ctx.color_pitch;
+        depth_row_index += ctx.depth_pitch;
+#endif
     }
+    walked_edges = edges;
+    rs.attr_row = attr_row;
+    rs.color_row = color_row;
+#if defined(PLOVANT_RASTER_SSE2)
+    rs.color_row_index = _mm_cvtsi128_si32(row_index);
+    rs.depth_row_index = _mm_cvtsi128_si32(_mm_shuffle_epi32(row_index, _MM_SHUFFLE(1, 1, 1, 1)));
+#else
+    rs.color_row_index = color_row_index;
+    rs.depth_row_index = depth_row_index;
+#endif
+    return count;
 }
 
 // The rows [y_top, y_bottom). The short edge runs from the top to the middle vertex
@@ -320,10 +373,11 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
     EdgePair edges = kLongOnLeft ? EdgePair(long_edge, first_short)
                                  : EdgePair(first_short, long_edge);
 #endif
+    int count = 0;
     if (upper) {
-        QueueRows<P, kClipX>(ctx, info, rs, edges, y_top, y_mid, queue);
+        count = QueueRows<P, kClipX>(ctx, info, rs, edges, y_top, y_mid, queue, count);
         if (y_mid >= y_bottom) {
-            DrawQueuedPixels<P>(ctx, info, rs, queue);
+            DrawQueuedPixels<P>(ctx, info, rs, queue, count);
             return;
         }
 #if defined(PLOVANT_RASTER_SSE2)
@@ -336,8 +390,8 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
             edges.SetLeft(lower);
 #endif
     }
-    QueueRows<P, kClipX>(ctx, info, rs, edges, y_mid, y_bottom, queue);  // y_mid >= y_top
-    DrawQueuedPixels<P>(ctx, info, rs, queue);
+    count = QueueRows<P, kClipX>(ctx, info, rs, edges, y_mid, y_bottom, queue, count);
+    DrawQueuedPixels<P>(ctx, info, rs, queue, count);
 }
 
 template <class P>
