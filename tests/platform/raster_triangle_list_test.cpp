@@ -80,12 +80,15 @@ TEST(RasterTriangleList, AListDrawsWhatItsTrianglesDrawOneCallAtATime) {
     const std::vector<Vertex> list = MixedList(7, 300);
     for (InstructionSet set : {InstructionSet::Sse2, InstructionSet::Avx2}) {
         UseInstructionSet(set);
-        for (int variant = 0; variant < 6; ++variant) {
+        // Variants 6 and 7 draw without the depth test, so that every overlap shows which
+        // triangle came last.
+        for (int variant = 0; variant < 8; ++variant) {
             State state = PlainState(48, 40);
             state.viewport = Viewport{3, 2, 40, 34, 0.0f, 1.0f};
-            state.color_op = variant < 2 ? ColorOp::Diffuse : ColorOp::Modulate;
-            state.texture = variant < 2 ? nullptr : &texture.texture;
-            state.mag_filter = variant == 3 ? Filter::Linear : Filter::Point;
+            state.color_op = variant < 2 || variant == 6 ? ColorOp::Diffuse : ColorOp::Modulate;
+            state.texture = variant < 2 || variant == 6 ? nullptr : &texture.texture;
+            state.mag_filter = variant == 3 || variant == 7 ? Filter::Linear : Filter::Point;
+            state.z_enable = variant < 6;
             state.color_key = variant == 4;
             state.fill = variant == 1 ? FillMode::Wireframe : FillMode::Solid;
             state.cull = variant == 5 ? CullMode::Clockwise : CullMode::None;

@@ -57,6 +57,7 @@ struct TriangleInfo {
 };
 
 struct DrawContext;
+struct PixelBatch;
 
 // Draws one triangle whose vertices lie inside the guard band.
 using TriangleFn = void (*)(const DrawContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
@@ -115,6 +116,9 @@ struct DrawContext {
     FillMode fill = FillMode::Solid;
 
     TriangleFn triangle_fns[kColorVariantCount][2] = {};  // [colour variant][filter]
+    // Where the triangle routines queue their pixels (see triangle_walk.h); drawn out
+    // at the end of the draw call.
+    PixelBatch* batch = nullptr;
     LineFn line_fns[kColorVariantCount][2] = {};
 };
 

@@ -9,6 +9,7 @@
 
 #include "platform/dx7/raster/clipping.h"
 #include "platform/dx7/raster/instruction_set.h"
+#include "platform/dx7/raster/pixel_batch.h"
 #include "platform/dx7/raster/raster_internal.h"
 #include "platform/dx7/raster/routines.h"
 
@@ -686,14 +687,17 @@ void DrawTriangleList(const State& state, const Target& target, const Vertex* ve
     if (vertices == nullptr || count < 3) return;
     DrawContext ctx;
     if (!BuildContext(state, target, ctx)) return;
+    PixelBatch batch;
+    ctx.batch = &batch;
     const Vertex* end = vertices + (count / 3) * 3;
 #if defined(PLOVANT_RASTER_AVX2_PATH)
-    if (CurrentInstructionSet() == InstructionSet::Avx2) {
+    if (CurrentInstructionSet() == InstructionSet::Avx2)
         DrawTrianglesAvx2(ctx, vertices, end);
-        return;
-    }
+    else
 #endif
-    DrawTrianglesDefault(ctx, vertices, end);
+        DrawTrianglesDefault(ctx, vertices, end);
+    // The pixels the triangle routines have left queued.
+    if (batch.draw != nullptr) batch.draw(ctx, batch);
 }
 
 }  // namespace plovant::raster

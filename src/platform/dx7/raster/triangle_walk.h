@@ -10,12 +10,15 @@
 // from ceil(y_top) up to but excluding ceil(y_bottom), spans from ceil(x_left) up to but
 // excluding ceil(x_right).
 //
-// The rows of a triangle are walked first and their pixels queued: each pixel's
-// attribute (and colour) vector and its places in the target and the depth buffer. The
-// queued pixels are then drawn in one loop. Small triangles have rows of a pixel or two,
-// often none; a row always writes four queue entries and the queue grows by the row's
-// length, so such rows cost no branch on their length (longer rows queue the rest of
-// their pixels in a loop).
+// The rows of a triangle are walked first and their pixels queued in a batch: each
+// pixel's attribute (and colour) vector, its places in the target and the depth buffer,
+// and its triangle. The batch collects the pixels of consecutive triangles drawn by the
+// same routine and draws them in one loop when it fills, when another routine takes
+// over, and at the end of the draw call, in the order they were queued. Small triangles
+// have rows of a pixel or two, often none, and a handful of rows: a row always writes
+// four entries and the batch grows by the row's length, so such rows cost no branch on
+// their length (longer rows queue the rest of their pixels in a loop), and a triangle
+// costs no loop of its own over its pixels.
 //
 // Edges are walked in 48.16 fixed point: an edge's x on its first row is computed from
 // its upper end point and its slope, then the slope is added once per row. Only the
@@ -28,8 +31,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
+#include "platform/dx7/raster/pixel_batch.h"
 #include "platform/dx7/raster/pixel_pipeline.h"
 #include "platform/dx7/raster/raster_internal.h"
 #include "platform/dx7/raster/simd.h"
@@ -66,40 +71,34 @@ struct RowSetup {
     Vec4 attr_dx, attr_dy;     // attribute gradients
     Vec4 color_dx, color_dy;   // colour gradients (Gouraud routines)
     Vec4 attr_row, color_row;  // values at (0, y) of the current row y
-    Bounds bounds;
-    TextureInfo texture;       // a copy the pixel loop can keep in registers
     int color_row_index;       // index of (0, y) in the target
     int depth_row_index;       // and in the depth buffer (when the routine uses it)
 };
 
-// Pixels waiting to be drawn, in the order they are drawn. The count of queued pixels is
-// kept by the code that fills the queue, in a local variable: stores into the index
-// arrays could otherwise change it as far as the compiler knows, and it would make a
-// round trip through memory for every row.
-template <bool kUsesColor>
-struct PixelQueue {
-    // A row writes four entries: the queue is drawn first when fewer places are left.
-    static constexpr int kCapacity = 128;
-    alignas(16) Vec4 attr[kCapacity];
-    alignas(16) int32_t color_index[kCapacity];
-    alignas(16) int32_t depth_index[kCapacity];
-};
-template <>
-struct PixelQueue<true> : PixelQueue<false> {
-    alignas(16) Vec4 rgba[kCapacity];
-};
-
-// Draws the first `count` queued pixels.
+// The BatchFn of pixel pipeline P.
 template <class P>
-PLOVANT_RASTER_INLINE void DrawQueuedPixels(const DrawContext& ctx, const TriangleInfo& info,
-                                            const RowSetup& rs,
-                                            const PixelQueue<P::kUsesColor>& queue, int count) {
+PLOVANT_RASTER_INLINE void DrawBatchBody(const DrawContext& ctx, PixelBatch& batch) {
+    const TextureInfo texture = ctx.texture;
+    const int count = batch.count;
     for (int k = 0; k < count; ++k) {
-        Vec4 rgba = rs.color_row;
-        if constexpr (P::kUsesColor) rgba = queue.rgba[k];
-        P::Run(ctx, rs.texture, info, rs.bounds, ctx.color + queue.color_index[k],
-               P::kUsesDepth ? ctx.depth + queue.depth_index[k] : nullptr, queue.attr[k], rgba);
+        const TriangleSlot& triangle = batch.triangles[batch.triangle[k]];
+        const Vec4 rgba = P::kUsesColor ? batch.rgba[k] : Vec4::Splat(0.0f);
+        P::Run(ctx, texture, triangle.info, triangle.bounds, ctx.color + batch.color_index[k],
+               P::kUsesDepth ? ctx.depth + batch.depth_index[k] : nullptr, batch.attr[k], rgba);
     }
+    batch.count = 0;
+    batch.triangle_count = 0;
+}
+
+// Draws the batch and keeps the triangle in slot `slot`, whose rows are still being
+// queued, as its only triangle; returns its new slot.
+PLOVANT_RASTER_INLINE int DrawBatchKeeping(const DrawContext& ctx, PixelBatch& batch,
+                                           BatchFn draw, int slot) {
+    const TriangleSlot current = batch.triangles[slot];
+    draw(ctx, batch);
+    batch.triangles[0] = current;
+    batch.triangle_count = 1;
+    return 0;
 }
 
 // The left and right edge of the rows being walked, stepped together. On the rows an
@@ -211,16 +210,21 @@ struct EdgePair {
 };
 #endif
 
-// Queues the pixels of rows [y, y_end) between two edges, after the `count` pixels
-// already queued, and returns the new count (the queue is drawn and emptied on the way
-// when it fills). kClipX: the spans are limited to the clip rectangle's columns; without
-// it the triangle is known to lie within them. What changes from row to row is kept in
-// locals for the same reason as the count.
+// Queues the pixels of rows [y, y_end) between two edges, of the triangle in slot
+// `slot` of the batch; returns its slot (which changes when the batch is drawn on the
+// way because it filled). kClipX: the spans are limited to the clip rectangle's columns;
+// without it the triangle is known to lie within them. The count of queued pixels, and
+// what changes from row to row, are kept in locals: stores into the batch could change
+// them as far as the compiler knows, and they would make a round trip through memory
+// on every row.
 template <class P, bool kClipX>
-PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, const TriangleInfo& info,
-                                    RowSetup& rs, EdgePair& walked_edges, int y, int y_end,
-                                    PixelQueue<P::kUsesColor>& queue, int count) {
-    using Queue = PixelQueue<P::kUsesColor>;
+PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePair& walked_edges,
+                                    int y, int y_end, PixelBatch& batch, BatchFn draw,
+                                    int slot) {
+    using Queue = PixelBatch;
+    PixelBatch& queue = batch;
+    int count = batch.count;
+    uint32_t slot_bytes = static_cast<uint32_t>(slot) * 0x01010101u;
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
     const Vec4 attr_dx = rs.attr_dx, attr_dy = rs.attr_dy;
     const Vec4 color_dx = rs.color_dx, color_dy = rs.color_dy;
@@ -262,9 +266,12 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, const TriangleInfo& 
         Vec4 rgba = color_row;
         if constexpr (P::kUsesColor) rgba = rgba + fx * color_dx;
         if (count > Queue::kCapacity - 4) {
-            DrawQueuedPixels<P>(ctx, info, rs, queue, count);
+            batch.count = count;
+            slot = DrawBatchKeeping(ctx, batch, draw, slot);
+            slot_bytes = 0;
             count = 0;
         }
+        std::memcpy(queue.triangle + count, &slot_bytes, 4);
 
         // Four entries, the pixels x_begin … x_begin + 3 whether the row has them or not.
 #if defined(PLOVANT_RASTER_SSE2)
@@ -309,9 +316,12 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, const TriangleInfo& 
                 attr += attr_dx;
                 if constexpr (P::kUsesColor) rgba += color_dx;
                 if (count == Queue::kCapacity) {
-                    DrawQueuedPixels<P>(ctx, info, rs, queue, count);
+                    batch.count = count;
+                    slot = DrawBatchKeeping(ctx, batch, draw, slot);
+                    slot_bytes = 0;
                     count = 0;
                 }
+                queue.triangle[count] = static_cast<uint8_t>(slot);
                 queue.attr[count] = attr;
                 if constexpr (P::kUsesColor) queue.rgba[count] = rgba;
                 queue.color_index[count] = color_first + k;
@@ -341,7 +351,8 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, const TriangleInfo& 
     rs.color_row_index = color_row_index;
     rs.depth_row_index = depth_row_index;
 #endif
-    return count;
+    batch.count = count;
+    return slot;
 }
 
 // The rows [y_top, y_bottom). The short edge runs from the top to the middle vertex
@@ -349,14 +360,13 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, const TriangleInfo& 
 // exist only when the middle vertex is strictly lower than the top one, and likewise for
 // the lower part, so every slope used is finite.
 template <class P, bool kLongOnLeft, bool kClipX>
-PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleInfo& info,
-                                        RowSetup& rs, const ScreenVertex& t,
-                                        const ScreenVertex& m, Vec4 slopes, int y_top, int y_mid,
-                                        int y_bottom) {
+PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, RowSetup& rs,
+                                        const ScreenVertex& t, const ScreenVertex& m,
+                                        Vec4 slopes, int y_top, int y_mid, int y_bottom,
+                                        PixelBatch& batch, BatchFn draw, int slot) {
     // Within the target, so the indices fit an int (see BuildContext).
     rs.color_row_index = y_top * ctx.color_pitch;
     rs.depth_row_index = P::kUsesDepth ? y_top * ctx.depth_pitch : 0;
-    PixelQueue<P::kUsesColor> queue;
     // The upper short edge, or the lower one straight away when the upper part has no
     // rows (y_top == y_mid, the lower edge's first row); the lower one takes over at row
     // y_mid. `slopes`: 1/area, long, upper, lower.
@@ -373,13 +383,9 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
     EdgePair edges = kLongOnLeft ? EdgePair(long_edge, first_short)
                                  : EdgePair(first_short, long_edge);
 #endif
-    int count = 0;
     if (upper) {
-        count = QueueRows<P, kClipX>(ctx, info, rs, edges, y_top, y_mid, queue, count);
-        if (y_mid >= y_bottom) {
-            DrawQueuedPixels<P>(ctx, info, rs, queue, count);
-            return;
-        }
+        slot = QueueRows<P, kClipX>(ctx, rs, edges, y_top, y_mid, batch, draw, slot);
+        if (y_mid >= y_bottom) return;
 #if defined(PLOVANT_RASTER_SSE2)
         edges.template TakeLower<kLongOnLeft>(starts);
 #else
@@ -390,14 +396,14 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, const TriangleIn
             edges.SetLeft(lower);
 #endif
     }
-    count = QueueRows<P, kClipX>(ctx, info, rs, edges, y_mid, y_bottom, queue, count);
-    DrawQueuedPixels<P>(ctx, info, rs, queue, count);
+    QueueRows<P, kClipX>(ctx, rs, edges, y_mid, y_bottom, batch, draw, slot);
 }
 
+// `draw` is the BatchFn of P in the same build as the caller.
 template <class P>
 PLOVANT_RASTER_INLINE void DrawTriangleBody(const DrawContext& ctx, const ScreenVertex& v0,
                                             const ScreenVertex& v1, const ScreenVertex& v2,
-                                            const TriangleInfo& info) {
+                                            const TriangleInfo& info, BatchFn draw) {
     const ScreenVertex* t = &v0;
     const ScreenVertex* m = &v1;
     const ScreenVertex* b = &v2;
@@ -440,8 +446,16 @@ PLOVANT_RASTER_INLINE void DrawTriangleBody(const DrawContext& ctx, const Screen
         rs.color_dy = dc2 * sx1 - dc1 * sx2;
         rs.color_row = t->color + ox * rs.color_dx + oy * rs.color_dy;
     }
-    rs.bounds = MakeBounds(v0, v1, v2);
-    if constexpr (P::kTextured) rs.texture = ctx.texture;
+    // The batch holds the pixels of this routine only; a triangle takes a slot in it.
+    PixelBatch& batch = *ctx.batch;
+    if (batch.draw != draw) {
+        if (batch.draw != nullptr) batch.draw(ctx, batch);
+        batch.draw = draw;
+    }
+    if (batch.triangle_count == PixelBatch::kTriangles) draw(ctx, batch);
+    const int slot = batch.triangle_count++;
+    batch.triangles[slot].bounds = MakeBounds(v0, v1, v2);
+    batch.triangles[slot].info = info;
 
     // Every edge's x lies between its end points' up to the rounding of the fixed-point
     // walk (far below half a pixel), so a triangle half a pixel inside the clip columns
@@ -451,31 +465,45 @@ PLOVANT_RASTER_INLINE void DrawTriangleBody(const DrawContext& ctx, const Screen
     const bool inside = x_min >= ctx.inside_x0 && x_max <= ctx.inside_x1;
     if (area2 > 0.0f) {
         if (inside)
-            ScanTriangle<P, true, false>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+            ScanTriangle<P, true, false>(ctx, rs, *t, *m, slopes, y_top, y_mid, y_bottom, batch,
+                                         draw, slot);
         else
-            ScanTriangle<P, true, true>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+            ScanTriangle<P, true, true>(ctx, rs, *t, *m, slopes, y_top, y_mid, y_bottom, batch,
+                                        draw, slot);
     } else {
         if (inside)
-            ScanTriangle<P, false, false>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+            ScanTriangle<P, false, false>(ctx, rs, *t, *m, slopes, y_top, y_mid, y_bottom, batch,
+                                          draw, slot);
         else
-            ScanTriangle<P, false, true>(ctx, info, rs, *t, *m, slopes, y_top, y_mid, y_bottom);
+            ScanTriangle<P, false, true>(ctx, rs, *t, *m, slopes, y_top, y_mid, y_bottom, batch,
+                                         draw, slot);
     }
 }
 
 // The routine for one pixel pipeline, in the SSE2 build and (where there is one) the
 // AVX2 build.
 template <class P>
+void DrawBatch(const DrawContext& ctx, PixelBatch& batch) {
+    DrawBatchBody<P>(ctx, batch);
+}
+
+template <class P>
 void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
                   const ScreenVertex& v2, const TriangleInfo& info) {
-    DrawTriangleBody<P>(ctx, v0, v1, v2, info);
+    DrawTriangleBody<P>(ctx, v0, v1, v2, info, &DrawBatch<P>);
 }
 
 #if defined(PLOVANT_RASTER_AVX2_PATH)
 template <class P>
+PLOVANT_RASTER_TARGET_AVX2 void DrawBatchAvx2(const DrawContext& ctx, PixelBatch& batch) {
+    DrawBatchBody<P>(ctx, batch);
+}
+
+template <class P>
 PLOVANT_RASTER_TARGET_AVX2 void DrawTriangleAvx2(const DrawContext& ctx, const ScreenVertex& v0,
                                                  const ScreenVertex& v1, const ScreenVertex& v2,
                                                  const TriangleInfo& info) {
-    DrawTriangleBody<P>(ctx, v0, v1, v2, info);
+    DrawTriangleBody<P>(ctx, v0, v1, v2, info, &DrawBatchAvx2<P>);
 }
 #endif
 

@@ -1,0 +1,39 @@
+// The batch in which the triangle routines queue their pixels before drawing them (see
+// triangle_walk.h), one per draw call.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/dx7/raster/pixel_pipeline.h"
+#include "platform/dx7/raster/raster_internal.h"
+#include "platform/dx7/raster/simd.h"
+
+namespace plovant::raster::detail {
+
+// What a queued pixel needs of its triangle.
+struct TriangleSlot {
+    Bounds bounds;
+    TriangleInfo info;
+};
+
+// Draws the queued pixels of a batch with the routine that queued them, and empties it.
+using BatchFn = void (*)(const DrawContext& ctx, PixelBatch& batch);
+
+// Pixels waiting to be drawn, one per entry, in drawing order: those of consecutive
+// triangles of one draw call that use the same routine.
+struct PixelBatch {
+    // A row writes four entries: the batch is drawn first when fewer places are left.
+    static constexpr int kCapacity = 256;
+    static constexpr int kTriangles = 64;
+    alignas(16) Vec4 attr[kCapacity];
+    alignas(16) Vec4 rgba[kCapacity];  // Gouraud routines
+    alignas(16) int32_t color_index[kCapacity];
+    alignas(16) int32_t depth_index[kCapacity];
+    alignas(16) uint8_t triangle[kCapacity];  // index into `triangles`
+    TriangleSlot triangles[kTriangles];
+    int count = 0;           // queued pixels
+    int triangle_count = 0;  // triangles in use
+    BatchFn draw = nullptr;  // the routine of the queued pixels
+};
+
+}  // namespace plovant::raster::detail
