@@ -17,8 +17,8 @@
 // over, and at the end of the draw call, in the order they were queued. Small triangles
 // have rows of a pixel or two, often none, and a handful of rows: a row always writes
 // four entries and the batch grows by the row's length, so such rows cost no branch on
-// their length (longer rows queue the rest of their pixels in a loop), and a triangle
-// costs no loop of its own over its pixels.
+// their length, and a triangle costs no loop of its own over its pixels. A row longer
+// than four pixels is drawn straight away instead, after the pixels queued before it.
 //
 // Edges are walked in 48.16 fixed point: an edge's x on its first row is computed from
 // its upper end point and its slope, then the slope is added once per row. Only the
@@ -221,8 +221,6 @@ template <class P, bool kClipX>
 PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePair& walked_edges,
                                     int y, int y_end, PixelBatch& batch, BatchFn draw,
                                     int slot) {
-    using Queue = PixelBatch;
-    PixelBatch& queue = batch;
     int count = batch.count;
     uint32_t slot_bytes = static_cast<uint32_t>(slot) * 0x01010101u;
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
@@ -262,74 +260,75 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
         }
         const Vec4 fx = Vec4::Splat(static_cast<float>(x_begin));
 #endif
-        Vec4 attr = attr_row + fx * attr_dx;
+        Vec4 attr = attr_row + fx * attr_dx;  // at x_begin
         Vec4 rgba = color_row;
         if constexpr (P::kUsesColor) rgba = rgba + fx * color_dx;
-        if (count > Queue::kCapacity - 4) {
+        if (count > PixelBatch::kCapacity - 4) {
             batch.count = count;
             slot = DrawBatchKeeping(ctx, batch, draw, slot);
             slot_bytes = 0;
             count = 0;
         }
-        std::memcpy(queue.triangle + count, &slot_bytes, 4);
+        std::memcpy(batch.triangle + count, &slot_bytes, 4);
 
         // Four entries, the pixels x_begin … x_begin + 3 whether the row has them or not.
 #if defined(PLOVANT_RASTER_SSE2)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(queue.color_index + count),
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(batch.color_index + count),
                          _mm_add_epi32(_mm_shuffle_epi32(first, _MM_SHUFFLE(0, 0, 0, 0)), ramp));
         if constexpr (P::kUsesDepth) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(queue.depth_index + count),
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(batch.depth_index + count),
                              _mm_add_epi32(_mm_shuffle_epi32(first, _MM_SHUFFLE(1, 1, 1, 1)), ramp));
         }
 #else
         const int color_first = color_row_index + x_begin;
         const int depth_first = depth_row_index + x_begin;
         for (int k = 0; k < 4; ++k) {
-            queue.color_index[count + k] = color_first + k;
-            if constexpr (P::kUsesDepth) queue.depth_index[count + k] = depth_first + k;
+            batch.color_index[count + k] = color_first + k;
+            if constexpr (P::kUsesDepth) batch.depth_index[count + k] = depth_first + k;
         }
 #endif
-        Vec4* const attr_out = queue.attr + count;
-        attr_out[0] = attr;
+        Vec4* const attr_out = batch.attr + count;
+        Vec4 a = attr;
+        attr_out[0] = a;
         for (int k = 1; k < 4; ++k) {
-            attr += attr_dx;
-            attr_out[k] = attr;
+            a += attr_dx;
+            attr_out[k] = a;
         }
         if constexpr (P::kUsesColor) {
-            Vec4* const rgba_out = queue.rgba + count;
-            rgba_out[0] = rgba;
+            Vec4* const rgba_out = batch.rgba + count;
+            Vec4 c = rgba;
+            rgba_out[0] = c;
             for (int k = 1; k < 4; ++k) {
-                rgba += color_dx;
-                rgba_out[k] = rgba;
+                c += color_dx;
+                rgba_out[k] = c;
             }
         }
         const int length = x_end - x_begin;
-        if (length > 4) {
-            // The rest of a longer row, one pixel at a time.
+        if (length <= 4) {
+            count += length > 0 ? length : 0;
+        } else {
+            // A longer row is drawn straight away, after the pixels queued before it: on
+            // such a row a span loop costs less than queuing pixel by pixel. Its four
+            // entries above are left unused.
 #if defined(PLOVANT_RASTER_SSE2)
             const int color_first = _mm_cvtsi128_si32(first);
             const int depth_first =
                 _mm_cvtsi128_si32(_mm_shuffle_epi32(first, _MM_SHUFFLE(1, 1, 1, 1)));
 #endif
-            count += 4;
-            for (int k = 4; k < length; ++k) {
+            batch.count = count;
+            slot = DrawBatchKeeping(ctx, batch, draw, slot);
+            slot_bytes = 0;
+            count = 0;
+            const TriangleSlot& triangle = batch.triangles[slot];
+            const TextureInfo texture = ctx.texture;
+            uint32_t* const color = ctx.color + color_first;
+            uint16_t* const depth = P::kUsesDepth ? ctx.depth + depth_first : nullptr;
+            for (int k = 0; k < length; ++k) {
+                P::Run(ctx, texture, triangle.info, triangle.bounds, color + k,
+                       P::kUsesDepth ? depth + k : nullptr, attr, rgba);
                 attr += attr_dx;
                 if constexpr (P::kUsesColor) rgba += color_dx;
-                if (count == Queue::kCapacity) {
-                    batch.count = count;
-                    slot = DrawBatchKeeping(ctx, batch, draw, slot);
-                    slot_bytes = 0;
-                    count = 0;
-                }
-                queue.triangle[count] = static_cast<uint8_t>(slot);
-                queue.attr[count] = attr;
-                if constexpr (P::kUsesColor) queue.rgba[count] = rgba;
-                queue.color_index[count] = color_first + k;
-                if constexpr (P::kUsesDepth) queue.depth_index[count] = depth_first + k;
-                ++count;
             }
-        } else {
-            count += length > 0 ? length : 0;
         }
         edges.Step();
         attr_row += attr_dy;
