@@ -45,10 +45,12 @@ inline constexpr int kEdgeFractionBits = 16;
 // Added to an edge's x once, so that ceil(x) is a plain shift on every row.
 inline constexpr int64_t kEdgeCeilBias = (int64_t{1} << kEdgeFractionBits) - 1;
 
+// Edge positions and slopes are limited to ±2^40 before conversion to fixed point.
+inline constexpr float kEdgeLimit = 1099511627776.0f;
+
 inline int64_t ToEdgeFixed(float x) {
-    constexpr float kLimit = 1099511627776.0f;  // 2^40
-    x = x < kLimit ? x : kLimit;
-    x = x > -kLimit ? x : -kLimit;
+    x = x < kEdgeLimit ? x : kEdgeLimit;
+    x = x > -kEdgeLimit ? x : -kEdgeLimit;
     return static_cast<int64_t>(x * 65536.0f);
 }
 
@@ -135,7 +137,7 @@ PLOVANT_RASTER_INLINE EdgeStarts StartEdges(const ScreenVertex& t, const ScreenV
     const __m128 rows = _mm_setr_ps(0.0f, top, top, mid);
     const __m128 x = _mm_add_ps(x0, _mm_mul_ps(_mm_sub_ps(rows, y0), slopes.v));
     // ToEdgeFixed: limited (NaN → the upper limit), scaled, truncated.
-    const __m128 limit = _mm_set1_ps(1099511627776.0f), minus_limit = _mm_set1_ps(-1099511627776.0f);
+    const __m128 limit = _mm_set1_ps(kEdgeLimit), minus_limit = _mm_set1_ps(-kEdgeLimit);
     const __m128 scale = _mm_set1_ps(65536.0f);
     const __m128i xi =
         _mm_cvttps_epi32(_mm_mul_ps(_mm_max_ps(_mm_min_ps(x, limit), minus_limit), scale));
@@ -209,6 +211,16 @@ struct EdgePair {
     void SetRight(const EdgeWalk& e) { right = e; }
 };
 #endif
+
+// first, first + step, (first + step) + step, … : the values of four pixels in a row,
+// stepped as a span loop steps them.
+PLOVANT_RASTER_INLINE void StoreFourSteps(Vec4* out, Vec4 first, Vec4 step) {
+    out[0] = first;
+    for (int k = 1; k < 4; ++k) {
+        first += step;
+        out[k] = first;
+    }
+}
 
 // Queues the pixels of rows [y, y_end) between two edges, of the triangle in slot
 // `slot` of the batch; returns its slot (which changes when the batch is drawn on the
@@ -287,22 +299,8 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
             if constexpr (P::kUsesDepth) batch.depth_index[count + k] = depth_first + k;
         }
 #endif
-        Vec4* const attr_out = batch.attr + count;
-        Vec4 a = attr;
-        attr_out[0] = a;
-        for (int k = 1; k < 4; ++k) {
-            a += attr_dx;
-            attr_out[k] = a;
-        }
-        if constexpr (P::kUsesColor) {
-            Vec4* const rgba_out = batch.rgba + count;
-            Vec4 c = rgba;
-            rgba_out[0] = c;
-            for (int k = 1; k < 4; ++k) {
-                c += color_dx;
-                rgba_out[k] = c;
-            }
-        }
+        StoreFourSteps(batch.attr + count, attr, attr_dx);
+        if constexpr (P::kUsesColor) StoreFourSteps(batch.rgba + count, rgba, color_dx);
         const int length = x_end - x_begin;
         if (length <= 4) {
             count += length > 0 ? length : 0;
