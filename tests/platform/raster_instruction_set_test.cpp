@@ -27,14 +27,17 @@ struct Lcg {
     float Range(float lo, float hi) { return lo + (hi - lo) * Unit(); }
 };
 
-// A texture with keyed texels (alpha 0) scattered through it.
-TestTexture MakeTexture(int width, int height, uint32_t seed) {
+// A texture with keyed texels (alpha 0) scattered through it, `pitch` texels a row.
+TestTexture MakeTexture(int width, int height, uint32_t seed, int pitch = 0) {
+    if (pitch == 0) pitch = width;
     Lcg rng{seed};
-    std::vector<uint32_t> texels(static_cast<size_t>(width * height));
+    std::vector<uint32_t> texels(static_cast<size_t>(pitch * height));
     for (uint32_t& t : texels) {
         t = (rng.Next() & 0x00FFFFFFu) | (rng.Next() % 5 == 0 ? 0u : 0xFF000000u);
     }
-    return TestTexture(width, height, std::move(texels));
+    TestTexture out(width, height, std::move(texels));
+    out.texture.pitch = pitch;
+    return out;
 }
 
 // Triangles of every size, some far apart in depth (perspective), some crossing the near
@@ -96,15 +99,22 @@ TEST(RasterInstructionSets, Avx2BuildDrawsTheSamePixelsAsSse2Build) {
     const InstructionSet before = CurrentInstructionSet();
     const TestTexture pow2 = MakeTexture(16, 8, 7);
     const TestTexture odd = MakeTexture(13, 6, 9);
+    // Wrapped power-of-two textures with quads are drawn by routines of their own.
+    TestTexture with_quads = MakeTexture(16, 8, 11, 19);
+    std::vector<uint32_t> quads;
+    ASSERT_TRUE(BuildTexelQuads(with_quads.texture, quads));
+    with_quads.texture.quads = quads.data();
     const std::vector<Vertex> scene = MakeScene(12345, 400);
 
     int compared = 0, differing_scenes = 0;
-    for (const TestTexture* texture : {static_cast<const TestTexture*>(nullptr), &pow2, &odd}) {
+    const TestTexture* const textures[] = {nullptr, &pow2, &odd, &with_quads};
+    for (const TestTexture* texture : textures) {
         for (ColorOp op : {ColorOp::Texture, ColorOp::Modulate}) {
             for (Filter mag : {Filter::Point, Filter::Linear}) {
                 for (Filter min : {Filter::Point, Filter::Linear}) {
+                    // Never: stands for drawing without the depth buffer.
                     for (CompareFunc z : {CompareFunc::LessEqual, CompareFunc::Greater,
-                                          CompareFunc::Always}) {
+                                          CompareFunc::Always, CompareFunc::Never}) {
                         for (int flags = 0; flags < 4; ++flags) {
                             if (texture == nullptr && (op != ColorOp::Texture || mag != min))
                                 continue;  // the texture settings do not matter untextured
@@ -114,6 +124,7 @@ TEST(RasterInstructionSets, Avx2BuildDrawsTheSamePixelsAsSse2Build) {
                             state.mag_filter = mag;
                             state.min_filter = min;
                             state.z_func = z;
+                            state.z_enable = z != CompareFunc::Never;
                             state.color_key = (flags & 1) != 0;
                             state.address_u = (flags & 2) ? Address::Clamp : Address::Wrap;
                             state.z_write = z != CompareFunc::Always || (flags & 2) == 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/dx7/raster/instruction_set.h"
 #include "platform/dx7/raster/rasteriser.h"
 #include "raster_test_canvas.h"
 
@@ -116,6 +117,48 @@ TEST(TexelQuads, KeyedTexelsAreSkippedOnlyWhenTheTextureSaysItHasThem) {
     t.texture.has_keyed_texels = false;  // a wrong claim: drawn as if keying were off
     DrawTriangleList(state, unkeyed.target(), quad.data(), quad.size());
     EXPECT_EQ(unkeyed.count_touched(), 40 * 40);
+}
+
+// Two one-pixel triangles on the same pixel, one after the other: the second is tested
+// against the depth the first wrote, whichever build draws them.
+TEST(TexelQuads, ASecondTriangleOnTheSamePixelMeetsTheFirstOnesDepth) {
+    std::vector<uint32_t> texels(16);
+    for (uint32_t i = 0; i < 16; ++i) texels[i] = 0xFF000000u | (i * 0x111111u);
+    TestTexture t(4, 4, texels);
+    std::vector<uint32_t> quads;
+    ASSERT_TRUE(BuildTexelQuads(t.texture, quads));
+    t.texture.quads = quads.data();
+    State state = PlainState(12, 12);
+    state.color_op = ColorOp::Texture;
+    state.mag_filter = state.min_filter = Filter::Linear;
+    state.texture = &t.texture;
+    // Covers pixel (5, 5) only, sampling the centre of texel (i, i).
+    auto pixel = [&](float z, int i) {
+        const float c = (static_cast<float>(i) + 0.5f) / 4.0f;
+        const Viewport& vp = state.viewport;
+        return std::vector<Vertex>{testing::WithUv(testing::At(vp, 4.6f, 4.6f, z), c, c),
+                                   testing::WithUv(testing::At(vp, 5.6f, 4.6f, z), c, c),
+                                   testing::WithUv(testing::At(vp, 4.6f, 5.6f, z), c, c)};
+    };
+    for (InstructionSet set : {InstructionSet::Sse2, InstructionSet::Avx2}) {
+        UseInstructionSet(set);
+        for (bool nearer_first : {true, false}) {
+            for (bool depth : {true, false}) {
+                state.z_enable = depth;
+                std::vector<Vertex> list = pixel(nearer_first ? 0.3f : 0.6f, 1);
+                const std::vector<Vertex> second = pixel(nearer_first ? 0.6f : 0.3f, 2);
+                list.insert(list.end(), second.begin(), second.end());
+                Canvas canvas(12, 12);
+                DrawTriangleList(state, canvas.target(), list.data(), list.size());
+                EXPECT_EQ(canvas.count_touched(), 1);
+                const bool first_stays = depth && nearer_first;
+                EXPECT_EQ(canvas.rgb(5, 5), first_stays ? 0x555555u : 0xAAAAAAu)
+                    << "set " << static_cast<int>(set) << ", nearer first " << nearer_first
+                    << ", depth " << depth;
+            }
+        }
+    }
+    UseInstructionSet(BestInstructionSet());
 }
 
 TEST(TexelQuads, BilinearPixelsAreTheSameWithAndWithoutQuads) {

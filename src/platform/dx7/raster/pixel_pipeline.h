@@ -45,8 +45,12 @@ inline Bounds MakeBounds(const ScreenVertex& a, const ScreenVertex& b, const Scr
     return Bounds{Min(Max(lo, limit_lo), limit_hi), Min(Max(hi, limit_lo), limit_hi)};
 }
 
-template <DepthMode kDepth, bool kDepthWrite, Shade kShade, class Sampler>
+template <DepthMode kDepthMode, bool kWritesDepth, Shade kShadeMode, class SamplerType>
 struct PixelPipeline {
+    static constexpr DepthMode kDepth = kDepthMode;
+    static constexpr bool kDepthWrite = kWritesDepth;
+    static constexpr Shade kShade = kShadeMode;
+    using Sampler = SamplerType;
     static constexpr bool kTextured = Sampler::kEnabled;
     static constexpr bool kUsesDepth = kDepth != DepthMode::Off;
     static constexpr bool kUsesColor = kShade == Shade::Gouraud || kShade == Shade::TextureGouraud;

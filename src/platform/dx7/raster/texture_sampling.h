@@ -98,9 +98,12 @@ constexpr BilinearWeights MakeBilinearWeights() {
 
 inline constexpr BilinearWeights kBilinearWeights = MakeBilinearWeights();
 
-template <bool kBilinear, bool kPow2Wrap, bool kColorKey>
+template <bool kFilterBilinear, bool kWrapsPow2, bool kKeys>
 struct TextureSampler {
     static constexpr bool kEnabled = true;
+    static constexpr bool kBilinear = kFilterBilinear;
+    static constexpr bool kPow2Wrap = kWrapsPow2;
+    static constexpr bool kColorKey = kKeys;
     using Addr = Addressing<kPow2Wrap>;
 
     // Samples at lanes 0 and 1 of `uv` (texels × 256, texel centres at +128). Returns

@@ -17,8 +17,9 @@
 // over, and at the end of the draw call, in the order they were queued. Small triangles
 // have rows of a pixel or two, often none, and a handful of rows: a row always writes
 // four entries and the batch grows by the row's length, so such rows cost no branch on
-// their length, and a triangle costs no loop of its own over its pixels. A row longer
-// than four pixels is drawn straight away instead, after the pixels queued before it.
+// their length, and a triangle costs no loop of its own over its pixels. A longer row
+// writes further groups of four. Drawing the batch in one loop also lets the AVX2
+// build draw two pixels at a time (see pixel_pairs.h).
 //
 // Edges are walked in 48.16 fixed point: an edge's x on its first row is computed from
 // its upper end point and its slope, then the slope is added once per row. Only the
@@ -35,6 +36,7 @@
 #include <utility>
 
 #include "platform/dx7/raster/pixel_batch.h"
+#include "platform/dx7/raster/pixel_pairs.h"
 #include "platform/dx7/raster/pixel_pipeline.h"
 #include "platform/dx7/raster/raster_internal.h"
 #include "platform/dx7/raster/simd.h"
@@ -212,14 +214,55 @@ struct EdgePair {
 };
 #endif
 
+// Where a pixel lies in the target and in the depth buffer.
+#if defined(PLOVANT_RASTER_SSE2)
+struct PixelIndices {
+    __m128i v;  // (index in the target, index in the depth buffer, 0, 0)
+
+    PixelIndices Plus(int columns) const { return {_mm_add_epi32(v, _mm_set1_epi32(columns))}; }
+};
+#else
+struct PixelIndices {
+    int color, depth;
+
+    PixelIndices Plus(int columns) const { return {color + columns, depth + columns}; }
+};
+#endif
+
 // first, first + step, (first + step) + step, … : the values of four pixels in a row,
-// stepped as a span loop steps them.
-PLOVANT_RASTER_INLINE void StoreFourSteps(Vec4* out, Vec4 first, Vec4 step) {
+// stepped as a span loop steps them; `first` becomes the fourth value.
+PLOVANT_RASTER_INLINE void StoreFourSteps(Vec4* out, Vec4& first, Vec4 step) {
     out[0] = first;
     for (int k = 1; k < 4; ++k) {
         first += step;
         out[k] = first;
     }
+}
+
+// Writes the four entries from `at` for the pixels `first` … `first` + 3 of a row, of the
+// triangle whose slot is in every byte of `slot_bytes`, whether the row has them all or
+// not; `attr` and `rgba` are the first pixel's vectors and become the fourth's.
+template <class P>
+PLOVANT_RASTER_INLINE void QueueFour(PixelBatch& batch, int at, uint32_t slot_bytes,
+                                     PixelIndices first, Vec4& attr, Vec4 attr_dx, Vec4& rgba,
+                                     Vec4 color_dx) {
+    std::memcpy(batch.triangle + at, &slot_bytes, 4);
+#if defined(PLOVANT_RASTER_SSE2)
+    const __m128i ramp = _mm_setr_epi32(0, 1, 2, 3);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(batch.color_index + at),
+                     _mm_add_epi32(_mm_shuffle_epi32(first.v, _MM_SHUFFLE(0, 0, 0, 0)), ramp));
+    if constexpr (P::kUsesDepth) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(batch.depth_index + at),
+                         _mm_add_epi32(_mm_shuffle_epi32(first.v, _MM_SHUFFLE(1, 1, 1, 1)), ramp));
+    }
+#else
+    for (int k = 0; k < 4; ++k) {
+        batch.color_index[at + k] = first.color + k;
+        if constexpr (P::kUsesDepth) batch.depth_index[at + k] = first.depth + k;
+    }
+#endif
+    StoreFourSteps(batch.attr + at, attr, attr_dx);
+    if constexpr (P::kUsesColor) StoreFourSteps(batch.rgba + at, rgba, color_dx);
 }
 
 // Queues the pixels of rows [y, y_end) between two edges, of the triangle in slot
@@ -235,6 +278,15 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
                                     int slot) {
     int count = batch.count;
     uint32_t slot_bytes = static_cast<uint32_t>(slot) * 0x01010101u;
+    // Makes room for four more entries, drawing the batch when it is full.
+    const auto make_room = [&] {
+        if (count > PixelBatch::kCapacity - 4) {
+            batch.count = count;
+            slot = DrawBatchKeeping(ctx, batch, draw, slot);
+            slot_bytes = 0;
+            count = 0;
+        }
+    };
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
     const Vec4 attr_dx = rs.attr_dx, attr_dy = rs.attr_dy;
     const Vec4 color_dx = rs.color_dx, color_dy = rs.color_dy;
@@ -244,7 +296,6 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
     // (index of the row's column 0 in the target, in the depth buffer, 0, 0)
     __m128i row_index = _mm_setr_epi32(rs.color_row_index, rs.depth_row_index, 0, 0);
     const __m128i index_step = _mm_setr_epi32(ctx.color_pitch, ctx.depth_pitch, 0, 0);
-    const __m128i ramp = _mm_setr_epi32(0, 1, 2, 3);
 #else
     int color_row_index = rs.color_row_index, depth_row_index = rs.depth_row_index;
 #endif
@@ -262,8 +313,7 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
             begin = _mm_shuffle_epi32(ceils, _MM_SHUFFLE(0, 0, 0, 0));
         }
         const Vec4 fx{_mm_cvtepi32_ps(begin)};
-        // (index of pixel x_begin in the target, in the depth buffer, ...)
-        const __m128i first = _mm_add_epi32(row_index, begin);
+        PixelIndices first{_mm_add_epi32(row_index, begin)};  // of pixel x_begin
 #else
         int x_begin = edges.LeftCeil(), x_end = edges.RightCeil();
         if constexpr (kClipX) {
@@ -271,61 +321,28 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
             x_end = x_end < x_lo ? x_lo : (x_end > x_hi ? x_hi : x_end);
         }
         const Vec4 fx = Vec4::Splat(static_cast<float>(x_begin));
+        PixelIndices first{color_row_index + x_begin, depth_row_index + x_begin};
 #endif
         Vec4 attr = attr_row + fx * attr_dx;  // at x_begin
         Vec4 rgba = color_row;
         if constexpr (P::kUsesColor) rgba = rgba + fx * color_dx;
-        if (count > PixelBatch::kCapacity - 4) {
-            batch.count = count;
-            slot = DrawBatchKeeping(ctx, batch, draw, slot);
-            slot_bytes = 0;
-            count = 0;
-        }
-        std::memcpy(batch.triangle + count, &slot_bytes, 4);
-
-        // Four entries, the pixels x_begin … x_begin + 3 whether the row has them or not.
-#if defined(PLOVANT_RASTER_SSE2)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(batch.color_index + count),
-                         _mm_add_epi32(_mm_shuffle_epi32(first, _MM_SHUFFLE(0, 0, 0, 0)), ramp));
-        if constexpr (P::kUsesDepth) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(batch.depth_index + count),
-                             _mm_add_epi32(_mm_shuffle_epi32(first, _MM_SHUFFLE(1, 1, 1, 1)), ramp));
-        }
-#else
-        const int color_first = color_row_index + x_begin;
-        const int depth_first = depth_row_index + x_begin;
-        for (int k = 0; k < 4; ++k) {
-            batch.color_index[count + k] = color_first + k;
-            if constexpr (P::kUsesDepth) batch.depth_index[count + k] = depth_first + k;
-        }
-#endif
-        StoreFourSteps(batch.attr + count, attr, attr_dx);
-        if constexpr (P::kUsesColor) StoreFourSteps(batch.rgba + count, rgba, color_dx);
+        make_room();
+        QueueFour<P>(batch, count, slot_bytes, first, attr, attr_dx, rgba, color_dx);
         const int length = x_end - x_begin;
         if (length <= 4) {
             count += length > 0 ? length : 0;
         } else {
-            // A longer row is drawn straight away, after the pixels queued before it: on
-            // such a row a span loop costs less than queuing pixel by pixel. Its four
-            // entries above are left unused.
-#if defined(PLOVANT_RASTER_SSE2)
-            const int color_first = _mm_cvtsi128_si32(first);
-            const int depth_first =
-                _mm_cvtsi128_si32(_mm_shuffle_epi32(first, _MM_SHUFFLE(1, 1, 1, 1)));
-#endif
-            batch.count = count;
-            slot = DrawBatchKeeping(ctx, batch, draw, slot);
-            slot_bytes = 0;
-            count = 0;
-            const TriangleSlot& triangle = batch.triangles[slot];
-            const TextureInfo texture = ctx.texture;
-            uint32_t* const color = ctx.color + color_first;
-            uint16_t* const depth = P::kUsesDepth ? ctx.depth + depth_first : nullptr;
-            for (int k = 0; k < length; ++k) {
-                P::Run(ctx, texture, triangle.info, triangle.bounds, color + k,
-                       P::kUsesDepth ? depth + k : nullptr, attr, rgba);
+            // A longer row queues the rest of its pixels four at a time, stepped on from
+            // the fourth as a span loop steps them.
+            count += 4;
+            for (int queued = 4; queued < length; queued += 4) {
                 attr += attr_dx;
                 if constexpr (P::kUsesColor) rgba += color_dx;
+                first = first.Plus(4);
+                make_room();
+                QueueFour<P>(batch, count, slot_bytes, first, attr, attr_dx, rgba, color_dx);
+                const int left = length - queued;
+                count += left < 4 ? left : 4;
             }
         }
         edges.Step();
@@ -493,7 +510,10 @@ void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVe
 #if defined(PLOVANT_RASTER_AVX2_PATH)
 template <class P>
 PLOVANT_RASTER_TARGET_AVX2 void DrawBatchAvx2(const DrawContext& ctx, PixelBatch& batch) {
-    DrawBatchBody<P>(ctx, batch);
+    if constexpr (DrawsPairs<P>())
+        DrawPairsAvx2<P>(ctx, batch);
+    else
+        DrawBatchBody<P>(ctx, batch);
 }
 
 template <class P>
