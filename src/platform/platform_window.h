@@ -27,6 +27,14 @@ public:
     // to the drawing area's top-left corner. The picture (Format_RGB32) lies wholly
     // inside the drawing area. Pixels outside it keep what was presented before.
     virtual void PresentPicture(const QImage& picture, QPoint at) = 0;
+
+    // The window's own picture of its drawing area (Format_RGB32, drawing-area size), for
+    // a presenter to draw into directly instead of handing over a picture, where the
+    // window keeps one; null otherwise. After drawing, the presenter calls PictureDrawn
+    // with the rectangle it drew (relative to the drawing area), which shows it as
+    // PresentPicture would.
+    virtual QImage* DrawablePicture() { return nullptr; }
+    virtual void PictureDrawn(QRect /*area*/) {}
 };
 
 // A window that exists only in memory: fixed geometry, and a picture of its drawing area
@@ -45,6 +53,8 @@ public:
     QRect OuterRect() const override { return outer_; }
     QRect DrawingArea() const override { return drawing_area_; }
     void PresentPicture(const QImage& picture, QPoint at) override;
+    QImage* DrawablePicture() override { return &picture_; }
+    void PictureDrawn(QRect) override { ++present_count_; }
 
     // The picture of the drawing area (Format_RGB32, drawing-area size).
     const QImage& Picture() const { return picture_; }

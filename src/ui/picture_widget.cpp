@@ -28,9 +28,13 @@ void PictureWidget::PresentPicture(const QImage& picture, QPoint at) {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(at, picture);
     }
+    PictureDrawn(QRect(at, picture.size()));
+}
+
+void PictureWidget::PictureDrawn(QRect area) {
     ++present_count_;
     // Within a paint the picture is painted right after; otherwise show it now.
-    if (!painting_ && isVisible()) repaint(QRect(at, picture.size()));
+    if (!painting_ && isVisible()) repaint(area);
 }
 
 void PictureWidget::paintEvent(QPaintEvent* event) {

@@ -41,6 +41,8 @@ public:
     QRect OuterRect() const override;
     QRect DrawingArea() const override;
     void PresentPicture(const QImage& picture, QPoint at) override;
+    QImage* DrawablePicture() override { return &picture_; }
+    void PictureDrawn(QRect area) override;
 
     // The picture as last presented (Format_RGB32, the widget's size).
     const QImage& Picture() const { return picture_; }

@@ -1,6 +1,8 @@
 // Surfaces, blits and presenting into a window.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "errors/error.h"
 #include "support/error_of.h"
 #include "platform/dx7/dx7.h"
@@ -221,33 +223,57 @@ TEST_F(SurfaceTest, AttachesOneDepthBufferOfTheSameSize) {
               DDERR_SURFACEALREADYATTACHED);
 }
 
+// A window that keeps no picture to draw into: pictures are handed to it.
+class HandedPicturesWindow : public OffscreenWindow {
+public:
+    using OffscreenWindow::OffscreenWindow;
+    QImage* DrawablePicture() override { return nullptr; }
+};
+
+// The same whether the blit draws into the window's picture or hands one over.
 TEST_F(SurfaceTest, PrimaryBltPaintsTheWindowsDrawingArea) {
     // Outer rectangle 100,100 … 140,130; drawing area inset by a 2-pixel frame and a
     // 6-pixel title bar.
-    OffscreenWindow window(QRect(100, 100, 40, 30), QRect(102, 108, 36, 20));
-    const SurfacePtr primary = Primary(&window);
-    const SurfacePtr back = Make(40, 30);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) back->SetPixel(x, y, static_cast<uint32_t>(x << 16 | y << 8 | 0x40));
+    for (bool offers_picture : {true, false}) {
+        SCOPED_TRACE(offers_picture ? "drawn into the window's picture" : "handed to the window");
+        const QRect outer(100, 100, 40, 30), area(102, 108, 36, 20);
+        std::unique_ptr<OffscreenWindow> owned =
+            offers_picture ? std::make_unique<OffscreenWindow>(outer, area)
+                           : std::make_unique<HandedPicturesWindow>(outer, area);
+        OffscreenWindow& window = *owned;
+        const SurfacePtr primary = Primary(&window);
+        const SurfacePtr back = Make(40, 30);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                back->SetPixel(x, y, static_cast<uint32_t>(x << 16 | y << 8 | 0x40));
 
-    primary->Blt(RECT{100, 100, 140, 130}, back, RECT{0, 0, 40, 30}, DDBLT_WAIT);
-    EXPECT_EQ(window.PresentCount(), 1);
-    const QImage& picture = window.Picture();
-    ASSERT_EQ(picture.size(), QSize(36, 20));
-    // Drawing-area pixel (0, 0) is screen (102, 108): back-buffer pixel (2, 8).
-    EXPECT_EQ(picture.pixel(0, 0), 0xFF000000u | 2u << 16 | 8u << 8 | 0x40u);
-    EXPECT_EQ(picture.pixel(35, 19), 0xFF000000u | 37u << 16 | 27u << 8 | 0x40u);
+        primary->Blt(RECT{100, 100, 140, 130}, back, RECT{0, 0, 40, 30}, DDBLT_WAIT);
+        EXPECT_EQ(window.PresentCount(), 1);
+        const QImage& picture = window.Picture();
+        ASSERT_EQ(picture.size(), QSize(36, 20));
+        // Drawing-area pixel (0, 0) is screen (102, 108): back-buffer pixel (2, 8).
+        EXPECT_EQ(picture.pixel(0, 0), 0xFF000000u | 2u << 16 | 8u << 8 | 0x40u);
+        EXPECT_EQ(picture.pixel(35, 19), 0xFF000000u | 37u << 16 | 27u << 8 | 0x40u);
 
-    // Stretched onto a rectangle twice the size, half of it off the drawing area.
-    window.SetGeometry(QRect(0, 0, 80, 60), QRect(0, 0, 40, 30));
-    primary->Blt(RECT{0, 0, 80, 60}, back, RECT{0, 0, 40, 30}, DDBLT_WAIT);
-    EXPECT_EQ(window.Picture().pixel(9, 5), 0xFF000000u | 4u << 16 | 2u << 8 | 0x40u);
-    EXPECT_EQ(window.Picture().pixel(39, 29), 0xFF000000u | 19u << 16 | 14u << 8 | 0x40u);
+        // Stretched onto a rectangle twice the size, half of it off the drawing area.
+        window.SetGeometry(QRect(0, 0, 80, 60), QRect(0, 0, 40, 30));
+        primary->Blt(RECT{0, 0, 80, 60}, back, RECT{0, 0, 40, 30}, DDBLT_WAIT);
+        EXPECT_EQ(window.Picture().pixel(9, 5), 0xFF000000u | 4u << 16 | 2u << 8 | 0x40u);
+        EXPECT_EQ(window.Picture().pixel(39, 29), 0xFF000000u | 19u << 16 | 14u << 8 | 0x40u);
 
-    // A destination wholly outside the drawing area paints nothing.
-    const int presents = window.PresentCount();
-    primary->Blt(RECT{500, 500, 540, 530}, back, RECT{0, 0, 40, 30}, DDBLT_WAIT);
-    EXPECT_EQ(window.PresentCount(), presents);
+        // A small rectangle inside the drawing area: the rest keeps what it showed.
+        const QRgb left_of = window.Picture().pixel(4, 7), below = window.Picture().pixel(14, 12);
+        primary->Blt(RECT{5, 7, 15, 12}, back, RECT{20, 20, 30, 25}, DDBLT_WAIT);
+        EXPECT_EQ(window.Picture().pixel(5, 7), 0xFF000000u | 20u << 16 | 20u << 8 | 0x40u);
+        EXPECT_EQ(window.Picture().pixel(14, 11), 0xFF000000u | 29u << 16 | 24u << 8 | 0x40u);
+        EXPECT_EQ(window.Picture().pixel(4, 7), left_of);
+        EXPECT_EQ(window.Picture().pixel(14, 12), below);
+
+        // A destination wholly outside the drawing area paints nothing.
+        const int presents = window.PresentCount();
+        primary->Blt(RECT{500, 500, 540, 530}, back, RECT{0, 0, 40, 30}, DDBLT_WAIT);
+        EXPECT_EQ(window.PresentCount(), presents);
+    }
 }
 
 TEST_F(SurfaceTest, PrimaryBltWithoutWindowShowsNothing) {

@@ -216,8 +216,19 @@ void DirectDrawSurface7::BltToWindow(const RECT& dest, const DirectDrawSurface7&
     if (left >= right || top >= bottom) return;
 
     const int width = static_cast<int>(right - left), height = static_cast<int>(bottom - top);
-    if (present_buffer_.width() != width || present_buffer_.height() != height) {
-        present_buffer_ = QImage(width, height, QImage::Format_RGB32);
+    const QPoint at(static_cast<int>(left - area.left()), static_cast<int>(top - area.top()));
+    // Straight into the window's picture where it offers one, else through a picture of
+    // the blitted rectangle.
+    QImage* picture = window->DrawablePicture();
+    const bool direct = picture != nullptr && picture->size() == area.size() &&
+                        picture->format() == QImage::Format_RGB32;
+    QPoint origin = at;  // where the rectangle lies in the picture drawn into
+    if (!direct) {
+        if (present_buffer_.width() != width || present_buffer_.height() != height) {
+            present_buffer_ = QImage(width, height, QImage::Format_RGB32);
+        }
+        picture = &present_buffer_;
+        origin = QPoint(0, 0);
     }
     const FormatLayout layout = LayoutOf(source.PixelFormat());
     const bool xrgb = layout.bytes_per_pixel == 4 && layout.r.mask == 0xFF0000 &&
@@ -233,7 +244,7 @@ void DirectDrawSurface7::BltToWindow(const RECT& dest, const DirectDrawSurface7&
     for (int j = 0; j < height; ++j) {
         const int sy = src.top + SourceIndex(top + j - dest.top, sh, dh);
         const uint8_t* in = bits + static_cast<ptrdiff_t>(sy) * source.Pitch();
-        auto* out = reinterpret_cast<uint32_t*>(present_buffer_.scanLine(j));
+        auto* out = reinterpret_cast<uint32_t*>(picture->scanLine(origin.y() + j)) + origin.x();
         if (xrgb && one_to_one) {
             const auto* row = reinterpret_cast<const uint32_t*>(in) + x_map_[0];
             CopyOpaque(out, row, width);
@@ -247,8 +258,10 @@ void DirectDrawSurface7::BltToWindow(const RECT& dest, const DirectDrawSurface7&
             }
         }
     }
-    window->PresentPicture(present_buffer_, QPoint(static_cast<int>(left - area.left()),
-                                                   static_cast<int>(top - area.top())));
+    if (direct)
+        window->PictureDrawn(QRect(at, QSize(width, height)));
+    else
+        window->PresentPicture(present_buffer_, at);
 }
 
 void DirectDrawSurface7::BltColorFill(const RECT& dest_rect, uint32_t color) {
