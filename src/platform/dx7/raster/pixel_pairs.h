@@ -61,16 +61,14 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch
     // The nearest texel lies at x + y · pitch.
     const __m256i pitches = _mm256_setr_epi32(1, texture.pitch, 0, 0, 1, texture.pitch, 0, 0);
     // The 8-bit fractions as 16-bit lanes: fx (byte 0 of u) and fy (byte 4, of v) eight
-    // times each. The weights are those of BilinearWeights: 256 − fy and fy for the
-    // vertical pass, (256 − fx four times, fx four times) for the horizontal one.
-    const __m256i fx_bytes = _mm256_setr_epi8(0, -128, 0, -128, 0, -128, 0, -128, 0, -128, 0, -128,
-                                              0, -128, 0, -128, 0, -128, 0, -128, 0, -128, 0, -128,
-                                              0, -128, 0, -128, 0, -128, 0, -128);
-    const __m256i fy_bytes = _mm256_setr_epi8(4, -128, 4, -128, 4, -128, 4, -128, 4, -128, 4, -128,
-                                              4, -128, 4, -128, 4, -128, 4, -128, 4, -128, 4, -128,
-                                              4, -128, 4, -128, 4, -128, 4, -128);
+    // times each, picked by byte shuffles whose every other byte (0x80) gives a zero. The
+    // weights are those of BilinearWeights: 256 − fy and fy for the vertical pass,
+    // (256 − fx four times, fx four times) for the horizontal one.
+    const __m256i fx_bytes = _mm256_set1_epi16(static_cast<int16_t>(0x8000));
+    const __m256i fy_bytes = _mm256_set1_epi16(static_cast<int16_t>(0x8004));
     const __m256i w256 = _mm256_set1_epi16(256);
-    const __m256i wx_sign = _mm256_setr_epi16(-1, -1, -1, -1, 1, 1, 1, 1, -1, -1, -1, -1, 1, 1, 1, 1);
+    const __m256i wx_sign =
+        _mm256_setr_epi16(-1, -1, -1, -1, 1, 1, 1, 1, -1, -1, -1, -1, 1, 1, 1, 1);
     const __m256i wx_base =
         _mm256_setr_epi16(256, 256, 256, 256, 0, 0, 0, 0, 256, 256, 256, 256, 0, 0, 0, 0);
     const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
@@ -80,8 +78,10 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch
     for (; k + 1 < count; k += 2) {
         const TriangleSlot& t0 = batch.triangles[batch.triangle[k]];
         const TriangleSlot& t1 = batch.triangles[batch.triangle[k + 1]];
-        const __m256 lo = _mm256_insertf128_ps(_mm256_castps128_ps256(t0.bounds.lo.v), t1.bounds.lo.v, 1);
-        const __m256 hi = _mm256_insertf128_ps(_mm256_castps128_ps256(t0.bounds.hi.v), t1.bounds.hi.v, 1);
+        const __m256 lo =
+            _mm256_insertf128_ps(_mm256_castps128_ps256(t0.bounds.lo.v), t1.bounds.lo.v, 1);
+        const __m256 hi =
+            _mm256_insertf128_ps(_mm256_castps128_ps256(t0.bounds.hi.v), t1.bounds.hi.v, 1);
         const __m256 attr = _mm256_loadu_ps(reinterpret_cast<const float*>(batch.attr + k));
         const int c0 = batch.color_index[k], c1 = batch.color_index[k + 1];
         bool together = c0 != c1;
@@ -103,8 +103,8 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch
         const __m256 w = _mm256_permute_ps(attr, _MM_SHUFFLE(3, 3, 3, 3));
         const __m256i uv =
             _mm256_cvttps_epi32(_mm256_max_ps(_mm256_min_ps(_mm256_div_ps(attr, w), hi), lo));
-        __m256i c = uv;     // bilinear: from texel centres
-        __m256i four = zero;  // bilinear: the two footprints
+        __m256i c = uv;                   // bilinear: from texel centres
+        __m256i four = zero;              // bilinear: the two footprints
         uint32_t texel0 = 0, texel1 = 0;  // nearest texel
         if constexpr (P::Sampler::kBilinear) {
             c = _mm256_sub_epi32(uv, from_centres);
@@ -114,7 +114,8 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch
             const uint32_t q0 = static_cast<uint32_t>(_mm256_cvtsi256_si32(at));
             const uint32_t q1 = static_cast<uint32_t>(_mm256_extract_epi32(at, 4));
             four = _mm256_inserti128_si256(
-                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(quads + q0))),
+                _mm256_castsi128_si256(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(quads + q0))),
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(quads + q1)), 1);
             if constexpr (P::Sampler::kColorKey) {
                 const int alpha_zero = _mm256_movemask_epi8(_mm256_cmpeq_epi8(four, zero));
@@ -136,8 +137,8 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch
             P::Run(ctx, texture, t0.info, t0.bounds, ctx.color + c0,
                    P::kUsesDepth ? ctx.depth + batch.depth_index[k] : nullptr, batch.attr[k], none);
             P::Run(ctx, texture, t1.info, t1.bounds, ctx.color + c1,
-                   P::kUsesDepth ? ctx.depth + batch.depth_index[k + 1] : nullptr, batch.attr[k + 1],
-                   none);
+                   P::kUsesDepth ? ctx.depth + batch.depth_index[k + 1] : nullptr,
+                   batch.attr[k + 1], none);
             continue;
         }
 
