@@ -16,9 +16,6 @@ struct TriangleSlot {
     TriangleInfo info;
 };
 
-// Draws the queued pixels of a batch with the routine that queued them, and empties it.
-using BatchFn = void (*)(const DrawContext& ctx, PixelBatch& batch);
-
 // Pixels waiting to be drawn, one per entry, in drawing order: those of consecutive
 // triangles of one draw call that use the same routine.
 struct PixelBatch {

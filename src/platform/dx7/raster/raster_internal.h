@@ -59,9 +59,12 @@ struct TriangleInfo {
 struct DrawContext;
 struct PixelBatch;
 
-// Draws one triangle whose vertices lie inside the guard band.
+// Draws the queued pixels of a batch with the routine that queued them, and empties it.
+using BatchFn = void (*)(const DrawContext& ctx, PixelBatch& batch);
+// Walks the rows of one triangle whose vertices lie inside the guard band and queues its
+// pixels, to be drawn by `draw`.
 using TriangleFn = void (*)(const DrawContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
-                            const ScreenVertex& c, const TriangleInfo& info);
+                            const ScreenVertex& c, const TriangleInfo& info, BatchFn draw);
 // Draws the segment from a to b (both ends included); a == b draws one point.
 using LineFn = void (*)(const DrawContext& ctx, const ScreenVertex& a, const ScreenVertex& b,
                         const TriangleInfo& info);
@@ -116,6 +119,7 @@ struct DrawContext {
     FillMode fill = FillMode::Solid;
 
     TriangleFn triangle_fns[kColorVariantCount][2] = {};  // [colour variant][filter]
+    BatchFn batch_fns[kColorVariantCount][2] = {};        // their pixels' routines
     // Where the triangle routines queue their pixels (see triangle_walk.h); drawn out
     // at the end of the draw call.
     PixelBatch* batch = nullptr;

@@ -349,7 +349,8 @@ PLOVANT_RASTER_INLINE int ChooseColorVariantCached(const DrawContext& ctx, const
 PLOVANT_RASTER_INLINE void DrawProjected(const DrawContext& ctx, const ScreenVertex (&s)[3],
                                          int variant, int filter, const TriangleInfo& info) {
     if (ctx.fill == FillMode::Solid) {
-        ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info);
+        ctx.triangle_fns[variant][filter](ctx, s[0], s[1], s[2], info,
+                                          ctx.batch_fns[variant][filter]);
     } else if (ctx.fill == FillMode::Wireframe) {
         const LineFn line = ctx.line_fns[variant][filter];
         line(ctx, s[0], s[1], info);
@@ -434,11 +435,12 @@ void DrawClipped(const DrawContext& ctx, const Vertex& a, const Vertex& b, const
     switch (ctx.fill) {
         case FillMode::Solid: {
             const TriangleFn fn = ctx.triangle_fns[variant][filter];
+            const BatchFn draw = ctx.batch_fns[variant][filter];
             for (int i = 1; i + 1 < n; ++i) {
                 // A fan triangle turned the other way is a rounding sliver: skip it.
                 const float f = fan_area2[i];
                 if ((area2 > 0.0f) != (f > 0.0f) || std::fabs(f) <= kMinArea2) continue;
-                fn(ctx, s[0], s[i], s[i + 1], info);
+                fn(ctx, s[0], s[i], s[i + 1], info, draw);
             }
             break;
         }

@@ -17,11 +17,13 @@ struct TriangleRoutines {
     static void Set(DrawContext& ctx, int variant, int filter) {
 #if defined(PLOVANT_RASTER_AVX2_PATH)
         if (CurrentInstructionSet() == InstructionSet::Avx2) {
-            ctx.triangle_fns[variant][filter] = &DrawTriangleAvx2<P>;
+            ctx.triangle_fns[variant][filter] = &DrawTriangleAvx2<RowWalkOf<P>>;
+            ctx.batch_fns[variant][filter] = &DrawBatchAvx2<P>;
             return;
         }
 #endif
-        ctx.triangle_fns[variant][filter] = &DrawTriangle<P>;
+        ctx.triangle_fns[variant][filter] = &DrawTriangle<RowWalkOf<P>>;
+        ctx.batch_fns[variant][filter] = &DrawBatch<P>;
     }
 };
 

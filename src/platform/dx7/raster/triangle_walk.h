@@ -79,6 +79,17 @@ struct RowSetup {
     int depth_row_index;       // and in the depth buffer (when the routine uses it)
 };
 
+// What walking a triangle's rows depends on in a pixel pipeline: whether its pixels have
+// a place in the depth buffer and a colour vector. Pipelines that differ only in the rest
+// (the texture filter, above all) share their triangle routines.
+template <bool kDepth, bool kColor>
+struct RowWalk {
+    static constexpr bool kUsesDepth = kDepth;
+    static constexpr bool kUsesColor = kColor;
+};
+template <class P>
+using RowWalkOf = RowWalk<P::kUsesDepth, P::kUsesColor>;
+
 // The BatchFn of pixel pipeline P.
 template <class P>
 PLOVANT_RASTER_INLINE void DrawBatchBody(const DrawContext& ctx, PixelBatch& batch) {
@@ -413,7 +424,8 @@ PLOVANT_RASTER_INLINE void ScanTriangle(const DrawContext& ctx, RowSetup& rs,
     QueueRows<P, kClipX>(ctx, rs, edges, y_mid, y_bottom, batch, draw, slot);
 }
 
-// `draw` is the BatchFn of P in the same build as the caller.
+// P: the pixel pipeline or its RowWalk; `draw` is the BatchFn of the pipeline in the same
+// build as the caller.
 template <class P>
 PLOVANT_RASTER_INLINE void DrawTriangleBody(const DrawContext& ctx, const ScreenVertex& v0,
                                             const ScreenVertex& v1, const ScreenVertex& v2,
@@ -501,10 +513,11 @@ void DrawBatch(const DrawContext& ctx, PixelBatch& batch) {
     DrawBatchBody<P>(ctx, batch);
 }
 
-template <class P>
+// W: a RowWalk; `draw`: the BatchFn of the SSE2 build.
+template <class W>
 void DrawTriangle(const DrawContext& ctx, const ScreenVertex& v0, const ScreenVertex& v1,
-                  const ScreenVertex& v2, const TriangleInfo& info) {
-    DrawTriangleBody<P>(ctx, v0, v1, v2, info, &DrawBatch<P>);
+                  const ScreenVertex& v2, const TriangleInfo& info, BatchFn draw) {
+    DrawTriangleBody<W>(ctx, v0, v1, v2, info, draw);
 }
 
 #if defined(PLOVANT_RASTER_AVX2_PATH)
@@ -516,11 +529,12 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawBatchAvx2(const DrawContext& ctx, PixelBatch
         DrawBatchBody<P>(ctx, batch);
 }
 
-template <class P>
+// W: a RowWalk; `draw`: the BatchFn of the AVX2 build.
+template <class W>
 PLOVANT_RASTER_TARGET_AVX2 void DrawTriangleAvx2(const DrawContext& ctx, const ScreenVertex& v0,
                                                  const ScreenVertex& v1, const ScreenVertex& v2,
-                                                 const TriangleInfo& info) {
-    DrawTriangleBody<P>(ctx, v0, v1, v2, info, &DrawBatchAvx2<P>);
+                                                 const TriangleInfo& info, BatchFn draw) {
+    DrawTriangleBody<W>(ctx, v0, v1, v2, info, draw);
 }
 #endif
 
