@@ -22,6 +22,12 @@
 #else
 #define PLOVANT_RASTER_INLINE inline
 #endif
+// The same for a lambda (written after its parameter list).
+#if defined(__GNUC__) || defined(__clang__)
+#define PLOVANT_RASTER_LAMBDA_INLINE __attribute__((always_inline))
+#else
+#define PLOVANT_RASTER_LAMBDA_INLINE
+#endif
 
 // The triangle routines are built twice on x86-64 with GCC or Clang: for the SSE2 that
 // every such processor has, and for AVX2 (chosen at run time, see instruction_set.h),

@@ -310,7 +310,14 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
 #else
     int color_row_index = rs.color_row_index, depth_row_index = rs.depth_row_index;
 #endif
-    for (; y < y_end; ++y) {
+    // The current row: its length (x_end − x_begin, possibly not positive), and its first
+    // pixel's places and vectors.
+    struct Row {
+        int length;
+        PixelIndices first;
+        Vec4 attr, rgba;
+    };
+    const auto row_here = [&]() PLOVANT_RASTER_LAMBDA_INLINE {
 #if defined(PLOVANT_RASTER_SSE2)
         const __m128i ceils = edges.Ceils();
         int x_begin = _mm_cvtsi128_si32(ceils);
@@ -324,7 +331,7 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
             begin = _mm_shuffle_epi32(ceils, _MM_SHUFFLE(0, 0, 0, 0));
         }
         const Vec4 fx{_mm_cvtepi32_ps(begin)};
-        PixelIndices first{_mm_add_epi32(row_index, begin)};  // of pixel x_begin
+        const PixelIndices first{_mm_add_epi32(row_index, begin)};
 #else
         int x_begin = edges.LeftCeil(), x_end = edges.RightCeil();
         if constexpr (kClipX) {
@@ -332,30 +339,13 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
             x_end = x_end < x_lo ? x_lo : (x_end > x_hi ? x_hi : x_end);
         }
         const Vec4 fx = Vec4::Splat(static_cast<float>(x_begin));
-        PixelIndices first{color_row_index + x_begin, depth_row_index + x_begin};
+        const PixelIndices first{color_row_index + x_begin, depth_row_index + x_begin};
 #endif
-        Vec4 attr = attr_row + fx * attr_dx;  // at x_begin
-        Vec4 rgba = color_row;
-        if constexpr (P::kUsesColor) rgba = rgba + fx * color_dx;
-        make_room();
-        QueueFour<P>(batch, count, slot_bytes, first, attr, attr_dx, rgba, color_dx);
-        const int length = x_end - x_begin;
-        if (length <= 4) {
-            count += length > 0 ? length : 0;
-        } else {
-            // A longer row queues the rest of its pixels four at a time, stepped on from
-            // the fourth as a span loop steps them.
-            count += 4;
-            for (int queued = 4; queued < length; queued += 4) {
-                attr += attr_dx;
-                if constexpr (P::kUsesColor) rgba += color_dx;
-                first = first.Plus(4);
-                make_room();
-                QueueFour<P>(batch, count, slot_bytes, first, attr, attr_dx, rgba, color_dx);
-                const int left = length - queued;
-                count += left < 4 ? left : 4;
-            }
-        }
+        Row row{x_end - x_begin, first, attr_row + fx * attr_dx, color_row};
+        if constexpr (P::kUsesColor) row.rgba = color_row + fx * color_dx;
+        return row;
+    };
+    const auto next_row = [&]() PLOVANT_RASTER_LAMBDA_INLINE {
         edges.Step();
         attr_row += attr_dy;
         if constexpr (P::kUsesColor) color_row += color_dy;
@@ -365,6 +355,37 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
         color_row_index += ctx.color_pitch;
         depth_row_index += ctx.depth_pitch;
 #endif
+    };
+    while (y < y_end) {
+        // The rows that take one group of four entries while the batch has room for it.
+        // Their loop calls nothing, so its values stay in registers.
+        for (; y < y_end; ++y) {
+            Row row = row_here();
+            if (row.length > 4 || count > PixelBatch::kCapacity - 4) break;
+            QueueFour<P>(batch, count, slot_bytes, row.first, row.attr, attr_dx, row.rgba,
+                         color_dx);
+            count += row.length > 0 ? row.length : 0;
+            next_row();
+        }
+        if (y == y_end) break;
+        // A row that needs room first, or more than four entries: groups of four, the
+        // later ones stepped on from the fourth pixel of the one before as a span loop
+        // steps them.
+        Row row = row_here();
+        for (int queued = 0;;) {
+            make_room();
+            QueueFour<P>(batch, count, slot_bytes, row.first, row.attr, attr_dx, row.rgba,
+                         color_dx);
+            const int left = row.length - queued;
+            count += left < 4 ? (left > 0 ? left : 0) : 4;
+            queued += 4;
+            if (queued >= row.length) break;
+            row.attr += attr_dx;
+            if constexpr (P::kUsesColor) row.rgba += color_dx;
+            row.first = row.first.Plus(4);
+        }
+        next_row();
+        ++y;
     }
     walked_edges = edges;
     rs.attr_row = attr_row;
