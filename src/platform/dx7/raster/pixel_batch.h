@@ -20,8 +20,8 @@ struct TriangleSlot {
 // triangles of one draw call that use the same routine.
 struct PixelBatch {
     // A row writes four entries: the batch is drawn first when fewer places are left.
-    static constexpr int kCapacity = 256;
-    static constexpr int kTriangles = 64;
+    static constexpr int kCapacity = 512;
+    static constexpr int kTriangles = 128;
     alignas(16) Vec4 attr[kCapacity];
     alignas(16) Vec4 rgba[kCapacity];  // Gouraud routines
     alignas(16) int32_t color_index[kCapacity];
@@ -32,5 +32,6 @@ struct PixelBatch {
     int triangle_count = 0;  // triangles in use
     BatchFn draw = nullptr;  // the routine of the queued pixels
 };
+static_assert(PixelBatch::kTriangles <= 256, "a pixel's triangle is a byte");
 
 }  // namespace plovant::raster::detail
