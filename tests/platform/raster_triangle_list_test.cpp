@@ -141,6 +141,64 @@ TEST(RasterTriangleList, EachTriangleTakesItsOwnColourWhenColoursRepeatAndChange
     }
 }
 
+// Colour and depth buffers whose rows are of different lengths, with padding after each
+// row, so that a pixel placed by the wrong row length, or written past its row, shows.
+struct PitchedBuffers {
+    static constexpr int kWidth = 64, kHeight = 48;
+    static constexpr int kColorPitch = kWidth + 5, kDepthPitch = kWidth + 11;
+    std::vector<uint32_t> color = std::vector<uint32_t>(kColorPitch * kHeight, 0x00123456u);
+    std::vector<uint16_t> depth = std::vector<uint16_t>(kDepthPitch * kHeight, 0xFFFF);
+
+    Target target() {
+        return Target{color.data(), kColorPitch, depth.data(), kDepthPitch, kWidth, kHeight};
+    }
+};
+
+TEST(RasterTriangleList, ManySmallTrianglesFillTheQueueAndStillLandExactly) {
+    // A grid of 4 × 4-pixel cells, two triangles each, at depths and in colours that
+    // change from cell to cell: rows of up to four pixels, hundreds of them, which fill
+    // the queue of pixels many times over within one list.
+    const State state = PlainState(PitchedBuffers::kWidth, PitchedBuffers::kHeight);
+    const Viewport& vp = state.viewport;
+    std::vector<Vertex> list;
+    for (int cy = 0; cy < PitchedBuffers::kHeight; cy += 4) {
+        for (int cx = 0; cx < PitchedBuffers::kWidth; cx += 4) {
+            const float z = 0.1f + 0.8f * static_cast<float>((cx * 7 + cy * 3) % 29) / 29.0f;
+            const uint32_t rgb = 0x010203u * static_cast<uint32_t>((cx + 5 * cy) % 83);
+            const float x0 = static_cast<float>(cx), y0 = static_cast<float>(cy);
+            const Vertex a = WithColor(At(vp, x0, y0, z), rgb);
+            const Vertex b = WithColor(At(vp, x0 + 4, y0, z), rgb);
+            const Vertex c = WithColor(At(vp, x0, y0 + 4, z), rgb);
+            const Vertex d = WithColor(At(vp, x0 + 4, y0 + 4, z), rgb);
+            list.insert(list.end(), {a, b, c, b, d, c});
+        }
+    }
+    for (InstructionSet set : {InstructionSet::Sse2, InstructionSet::Avx2}) {
+        UseInstructionSet(set);
+        PitchedBuffers whole, one_by_one;
+        DrawTriangleList(state, whole.target(), list.data(), list.size());
+        for (size_t i = 0; i < list.size(); i += 3) {
+            DrawTriangleList(state, one_by_one.target(), &list[i], 3);
+        }
+        EXPECT_EQ(whole.color, one_by_one.color) << "set " << static_cast<int>(set);
+        EXPECT_EQ(whole.depth, one_by_one.depth) << "set " << static_cast<int>(set);
+        // Every pixel drawn, the padding untouched.
+        int drawn = 0, padding = 0;
+        for (int y = 0; y < PitchedBuffers::kHeight; ++y) {
+            for (int x = 0; x < PitchedBuffers::kColorPitch; ++x) {
+                const bool changed = whole.color[y * PitchedBuffers::kColorPitch + x] != 0x00123456u;
+                (x < PitchedBuffers::kWidth ? drawn : padding) += changed ? 1 : 0;
+            }
+            for (int x = PitchedBuffers::kWidth; x < PitchedBuffers::kDepthPitch; ++x) {
+                padding += whole.depth[y * PitchedBuffers::kDepthPitch + x] != 0xFFFF ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(drawn, PitchedBuffers::kWidth * PitchedBuffers::kHeight);
+        EXPECT_EQ(padding, 0);
+    }
+    UseInstructionSet(BestInstructionSet());
+}
+
 TEST(RasterTriangleList, TrianglesBeyondASideOfTheViewportAreDroppedAndThoseAcrossItDrawn) {
     // A viewport inside a larger target: whatever lies beyond one of its sides writes
     // nothing, not even in the target around it; a triangle whose corners lie beyond
