@@ -31,7 +31,23 @@ struct PixelBatch {
     int count = 0;           // queued pixels
     int triangle_count = 0;  // triangles in use
     BatchFn draw = nullptr;  // the routine of the queued pixels
+
+    // After drawing: no pixels and no triangles queued (the routine stays).
+    void Empty() {
+        count = 0;
+        triangle_count = 0;
+    }
 };
 static_assert(PixelBatch::kTriangles <= 256, "a pixel's triangle is a byte");
+
+// Draws queued pixel k by the one-pixel path of pipeline P; `texture` is the draw's.
+template <class P>
+PLOVANT_RASTER_INLINE void DrawQueuedPixel(const DrawContext& ctx, const TextureInfo& texture,
+                                           const PixelBatch& batch, int k) {
+    const TriangleSlot& triangle = batch.triangles[batch.triangle[k]];
+    const Vec4 rgba = P::kUsesColor ? batch.rgba[k] : Vec4::Splat(0.0f);
+    P::Run(ctx, texture, triangle.info, triangle.bounds, ctx.color + batch.color_index[k],
+           P::kUsesDepth ? ctx.depth + batch.depth_index[k] : nullptr, batch.attr[k], rgba);
+}
 
 }  // namespace plovant::raster::detail

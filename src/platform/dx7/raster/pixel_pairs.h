@@ -21,6 +21,7 @@
 #if defined(PLOVANT_RASTER_AVX2_PATH)
 #include <immintrin.h>
 
+#include <bit>
 #include <cstdint>
 
 namespace plovant::raster::detail {
@@ -37,13 +38,6 @@ constexpr bool DrawsPairs() {
     }
 }
 
-// log2 of a power of two.
-inline int Log2(int power_of_two) {
-    int n = 0;
-    while ((1 << n) < power_of_two) ++n;
-    return n;
-}
-
 template <class P>
 PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch& batch) {
     static_assert(DrawsPairs<P>());
@@ -55,7 +49,7 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch
     // its first texel, masked to the texture: shifted into place lane by lane.
     const __m256i masks = _mm256_setr_epi32(texture.width_mask, texture.height_mask, 0, 0,
                                             texture.width_mask, texture.height_mask, 0, 0);
-    const int row_shift = 4 + Log2(texture.width);
+    const int row_shift = 4 + std::countr_zero(static_cast<unsigned>(texture.width));
     const __m256i shifts = _mm256_setr_epi32(4, row_shift, 0, 0, 4, row_shift, 0, 0);
     const __m256i from_centres = _mm256_set1_epi32(128);
     // The nearest texel lies at x + y · pitch.
@@ -133,12 +127,8 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch
             }
         }
         if (!together) {
-            const Vec4 none = Vec4::Splat(0.0f);
-            P::Run(ctx, texture, t0.info, t0.bounds, ctx.color + c0,
-                   P::kUsesDepth ? ctx.depth + batch.depth_index[k] : nullptr, batch.attr[k], none);
-            P::Run(ctx, texture, t1.info, t1.bounds, ctx.color + c1,
-                   P::kUsesDepth ? ctx.depth + batch.depth_index[k + 1] : nullptr,
-                   batch.attr[k + 1], none);
+            DrawQueuedPixel<P>(ctx, texture, batch, k);
+            DrawQueuedPixel<P>(ctx, texture, batch, k + 1);
             continue;
         }
 
@@ -165,14 +155,8 @@ PLOVANT_RASTER_TARGET_AVX2 void DrawPairsAvx2(const DrawContext& ctx, PixelBatch
             *d1 = static_cast<uint16_t>(z1);
         }
     }
-    if (k < count) {
-        const TriangleSlot& t = batch.triangles[batch.triangle[k]];
-        P::Run(ctx, texture, t.info, t.bounds, ctx.color + batch.color_index[k],
-               P::kUsesDepth ? ctx.depth + batch.depth_index[k] : nullptr, batch.attr[k],
-               Vec4::Splat(0.0f));
-    }
-    batch.count = 0;
-    batch.triangle_count = 0;
+    if (k < count) DrawQueuedPixel<P>(ctx, texture, batch, k);
+    batch.Empty();
 }
 
 }  // namespace plovant::raster::detail

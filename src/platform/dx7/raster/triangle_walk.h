@@ -95,14 +95,8 @@ template <class P>
 PLOVANT_RASTER_INLINE void DrawBatchBody(const DrawContext& ctx, PixelBatch& batch) {
     const TextureInfo texture = ctx.texture;
     const int count = batch.count;
-    for (int k = 0; k < count; ++k) {
-        const TriangleSlot& triangle = batch.triangles[batch.triangle[k]];
-        const Vec4 rgba = P::kUsesColor ? batch.rgba[k] : Vec4::Splat(0.0f);
-        P::Run(ctx, texture, triangle.info, triangle.bounds, ctx.color + batch.color_index[k],
-               P::kUsesDepth ? ctx.depth + batch.depth_index[k] : nullptr, batch.attr[k], rgba);
-    }
-    batch.count = 0;
-    batch.triangle_count = 0;
+    for (int k = 0; k < count; ++k) DrawQueuedPixel<P>(ctx, texture, batch, k);
+    batch.Empty();
 }
 
 // Draws the batch and keeps the triangle in slot `slot`, whose rows are still being
