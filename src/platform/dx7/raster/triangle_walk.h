@@ -283,15 +283,6 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
                                     int slot) {
     int count = batch.count;
     uint32_t slot_bytes = static_cast<uint32_t>(slot) * 0x01010101u;
-    // Makes room for four more entries, drawing the batch when it is full.
-    const auto make_room = [&] {
-        if (count > PixelBatch::kCapacity - 4) {
-            batch.count = count;
-            slot = DrawBatchKeeping(ctx, batch, draw, slot);
-            slot_bytes = 0;
-            count = 0;
-        }
-    };
     const int x_lo = ctx.clip_x0, x_hi = ctx.clip_x1;
     const Vec4 attr_dx = rs.attr_dx, attr_dy = rs.attr_dy;
     const Vec4 color_dx = rs.color_dx, color_dy = rs.color_dy;
@@ -364,10 +355,16 @@ PLOVANT_RASTER_INLINE int QueueRows(const DrawContext& ctx, RowSetup& rs, EdgePa
         if (y == y_end) break;
         // A row that needs room first, or more than four entries: groups of four, the
         // later ones stepped on from the fourth pixel of the one before as a span loop
-        // steps them.
+        // steps them, the batch drawn whenever it is full. (The row is worked out again
+        // here: carrying it out of the loop above costs that loop registers.)
         Row row = row_here();
         for (int queued = 0;;) {
-            make_room();
+            if (count > PixelBatch::kCapacity - 4) {
+                batch.count = count;
+                slot = DrawBatchKeeping(ctx, batch, draw, slot);
+                slot_bytes = 0;
+                count = 0;
+            }
             QueueFour<P>(batch, count, slot_bytes, row.first, row.attr, attr_dx, row.rgba,
                          color_dx);
             const int left = row.length - queued;
