@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkgconf qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xauth xdotool imagemagick lib3ds-dev assimp-utils)
+          xvfb xauth xdotool imagemagick lib3ds-dev assimp-utils
+          libglm-dev libtinygltf-dev zlib1g-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "errors/error.h"
 
@@ -37,6 +38,25 @@ int ErrorNumberForErrno(int error_number) {
         default:
             return kErrPathFileAccess;
     }
+}
+
+std::vector<uint8_t> ReadBinaryFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw Error(kErrPathFileAccess, PathText(path) + ": is a folder, not a file");
+    const FilePtr file = OpenBinaryFile(path, "rb");
+    if (!file) {
+        const int e = errno;
+        throw Error(ErrorNumberForErrno(e), PathText(path) + ": " + ErrnoText(e));
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[65536];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    if (std::ferror(file.get()))
+        throw Error(kErrPathFileAccess, PathText(path) + ": the file could not be read");
+    return bytes;
 }
 
 }  // namespace plovant

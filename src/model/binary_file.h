@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace plovant {
 
@@ -28,5 +30,9 @@ std::string ErrnoText(int error_number);
 
 // The error number of Error for an errno value of a failed open or write.
 int ErrorNumberForErrno(int error_number);
+
+// The whole content of the regular file at `path`. Throws an Error naming the file when
+// it is missing, a folder, or cannot be read.
+std::vector<uint8_t> ReadBinaryFile(const std::filesystem::path& path);
 
 }  // namespace plovant
