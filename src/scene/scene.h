@@ -3,7 +3,8 @@
 // model records: fields a version does not have keep their defaults.
 //
 // Texts are kept as the file stores them (bytes in the game data's code page, CP949 for
-// Korean data), with trailing NUL bytes dropped; decode them only to show them.
+// Korean data), cut at their first NUL byte (what follows it in a fixed-size field is
+// left-over memory); decode them only to show them.
 #pragma once
 
 #include <array>
@@ -124,6 +125,16 @@ struct Node {
     // (no parent, a parent not found, or a cut cycle).
     int32_t parent_index = -1;
 };
+
+// True when every vertex and texture-vertex index of `face` lies within `node`'s lists.
+// Faces that fail it are read and kept but skipped when drawing or exporting.
+inline bool FaceInRange(const Node& node, const Face& face) {
+    for (int i = 0; i < 3; ++i) {
+        if (face.vertices[i] >= node.vertices.size()) return false;
+        if (face.texture_vertices[i] >= node.texture_vertices.size()) return false;
+    }
+    return true;
+}
 
 struct Scene {
     Version version;
