@@ -34,4 +34,7 @@ public:
 // archive when it cannot be opened.
 std::shared_ptr<const DataLocation> OpenDataLocation(const std::string& path);
 
+// True when `path` names an existing file ending in ".grf" (any case): an archive.
+bool NamesArchive(const std::string& path);
+
 }  // namespace plovant
