@@ -3,9 +3,8 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
-
 #include <glm/mat4x4.hpp>
+#include <vector>
 
 #include "scene/scene.h"
 
@@ -30,9 +29,7 @@ struct ScenePose {
     glm::mat4 model{1.0f};
 
     // Where node i's vertices are drawn, in the file's axes: model · inherited · mesh.
-    glm::mat4 NodeMatrix(std::size_t i) const {
-        return model * nodes[i].inherited * nodes[i].mesh;
-    }
+    glm::mat4 NodeMatrix(std::size_t i) const { return model * nodes[i].inherited * nodes[i].mesh; }
 };
 
 // Turns the file's axes (Y down) upright (Y up) by negating Y. This mirrors: whoever

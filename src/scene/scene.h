@@ -9,13 +9,12 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include <glm/gtc/quaternion.hpp>
 #include <glm/mat3x3.hpp>
 #include <glm/vec3.hpp>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace plovant::scene {
 
@@ -43,8 +42,8 @@ struct Face {
     std::array<uint16_t, 3> texture_vertices{};  // into Node::texture_vertices
     uint16_t texture_slot = 0;                   // into Node::textures
     bool two_sided = false;
-    int32_t smoothing_group = 0;                     // from 1.2 on
-    std::vector<int32_t> extra_smoothing_groups;     // 2.2+: the groups past the first
+    int32_t smoothing_group = 0;                  // from 1.2 on
+    std::vector<int32_t> extra_smoothing_groups;  // 2.2+: the groups past the first
 };
 
 // Key frames. `frame` counts milliseconds in 1.x files and frames in 2.x files.
@@ -116,9 +115,9 @@ struct Node {
     std::vector<TexVertex> texture_vertices;
     std::vector<Face> faces;
 
-    std::vector<ScaleKey> scale_keys;        // 1.6+
+    std::vector<ScaleKey> scale_keys;  // 1.6+
     std::vector<RotationKey> rotation_keys;
-    std::vector<PositionKey> position_keys;  // 2.2+
+    std::vector<PositionKey> position_keys;            // 2.2+
     std::vector<TextureAnimation> texture_animations;  // 2.3
 
     // Filled by the reader: the index of the parent in Scene::nodes, or -1 for a root
@@ -140,8 +139,8 @@ struct Scene {
     Version version;
     int32_t animation_length = 0;  // milliseconds (1.x) or frames (2.x)
     int32_t shade_type = 0;
-    std::optional<uint8_t> alpha;  // from 1.4 on
-    std::optional<float> fps;      // 2.x
+    std::optional<uint8_t> alpha;         // from 1.4 on
+    std::optional<float> fps;             // 2.x
     std::vector<std::string> textures;    // the global table; empty in 2.3
     std::vector<std::string> root_nodes;  // 1.x: the main node's name; 2.x: the root names
     std::vector<Node> nodes;              // in file order
