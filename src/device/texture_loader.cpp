@@ -1,5 +1,9 @@
 #include "device/texture_loader.h"
 
+#include <algorithm>
+
+#include "archive/folder_location.h"
+#include "platform/dx7/surface_from_memory.h"
 #include "platform/executable_folder.h"
 #include "platform/file_lookup.h"
 
@@ -19,14 +23,12 @@ bool Acceptable(const DDPIXELFORMAT& format) {
            format.dwRGBBitCount == 16;
 }
 
-}  // namespace
-
-SurfacePtr LoadTexture(DeviceState& state, std::string_view path, const std::string& standby_folder) {
+// The surface description every texture is made with: its own size, the first acceptable
+// texture format of the device, the colour key flag.
+DDSURFACEDESC2 TextureDescription(DeviceState& state) {
     if (!state.DDraw || !state.D3DDevice) {
         throw Error(DDERR_INVALIDOBJECT, "LoadTexture: the device is not set up.");
     }
-    const std::string_view name = path.substr(0, path.find('\0'));
-
     DDSURFACEDESC2 desc;
     desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_CKSRCBLT |
                    DDSD_TEXTURESTAGE;
@@ -44,15 +46,71 @@ SurfacePtr LoadTexture(DeviceState& state, std::string_view path, const std::str
         formats->GetItem(i, desc.ddpfPixelFormat);
         if (Acceptable(desc.ddpfPixelFormat)) break;
     }
+    return desc;
+}
 
+SurfacePtr LoadStandby(DeviceState& state, const DDSURFACEDESC2& desc,
+                       const std::string& standby_folder) {
+    return state.DDraw->CreateSurfaceFromFile(
+        (standby_folder.empty() ? ExecutableFolder() : standby_folder) + "\\" + kStandbyBitmapName,
+        desc);
+}
+
+SurfacePtr LoadTextureFile(DeviceState& state, std::string_view path,
+                           const std::string& standby_folder, bool* found_file) {
+    const DDSURFACEDESC2 desc = TextureDescription(state);
+    const std::string_view name = path.substr(0, path.find('\0'));
     SurfacePtr surface;
-    if (const std::optional<std::string> found = FindNormalFile(name)) {
+    const std::optional<std::string> found = FindNormalFile(name);
+    if (found_file) *found_file = found.has_value();
+    if (found) {
         surface = state.DDraw->CreateSurfaceFromFile(*found, desc);
     } else {
-        surface = state.DDraw->CreateSurfaceFromFile(standby_folder + "\\" + kStandbyBitmapName, desc);
+        surface = LoadStandby(state, desc, standby_folder);
     }
     surface->SetColorKey(DDCKEY_SRCBLT, DDCOLORKEY{kTextureColorKey, kTextureColorKey});
     return surface;
+}
+
+}  // namespace
+
+SurfacePtr LoadTexture(DeviceState& state, std::string_view path, const std::string& standby_folder) {
+    return LoadTextureFile(state, path, standby_folder, nullptr);
+}
+
+SurfacePtr LoadTexture(DeviceState& state, const DataLocation& location, std::string_view name,
+                       const std::string& standby_folder, bool* found) {
+    name = name.substr(0, name.find('\0'));
+    if (const auto* folder = dynamic_cast<const FolderLocation*>(&location)) {
+        return LoadTextureFile(state, folder->Path() + "\\texture\\" + std::string(name),
+                               standby_folder, found);
+    }
+    const DDSURFACEDESC2 desc = TextureDescription(state);
+    const std::optional<std::vector<uint8_t>> bytes = location.ReadTexture(name);
+    if (found) *found = bytes.has_value();
+    SurfacePtr surface =
+        bytes ? CreateSurfaceFromMemory(*state.DDraw, *bytes,
+                                        location.Path() + ": texture " + std::string(name), desc)
+              : LoadStandby(state, desc, standby_folder);
+    surface->SetColorKey(DDCKEY_SRCBLT, DDCOLORKEY{kTextureColorKey, kTextureColorKey});
+    return surface;
+}
+
+std::vector<SurfacePtr> LoadModelTextures(DeviceState& state, const RsmModel& model,
+                                          const DataLocation& location,
+                                          const std::string& standby_folder,
+                                          std::vector<std::string>* missing) {
+    const size_t count = model.TextureCount <= 0
+                             ? 0
+                             : std::min(static_cast<size_t>(model.TextureCount),
+                                        model.TextureNames.size());
+    std::vector<SurfacePtr> surfaces(count + 1);
+    for (size_t i = 0; i < count; ++i) {
+        bool found = false;
+        surfaces[i] = LoadTexture(state, location, TextOf(model.TextureNames[i]), standby_folder, &found);
+        if (!found && missing) missing->emplace_back(TextOf(model.TextureNames[i]));
+    }
+    return surfaces;
 }
 
 SurfacePtr LoadTexture(DeviceState& state, std::string_view path) {
