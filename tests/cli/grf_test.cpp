@@ -1,0 +1,190 @@
+// plovant-cli grf list / extract, and the commands that read models and textures out of
+// an archive, run as a program.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include <QImage>
+
+#include "archive/grf_builder.h"
+
+namespace plovant {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    const std::string text = ReadText(path);
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+fs::path Interop(const std::string& name) {
+    return fs::path(__FILE__).parent_path().parent_path() / "data" / "interop" / name;
+}
+
+fs::path Sample(const std::string& name) { return fs::path(PLOVANT_SAMPLES_DIR) / "data" / name; }
+
+struct GrfRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class GrfCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("plovant-grf-cli-" +
+                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "work");
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    // Runs plovant-cli with `args` (quoted where needed) in folder_/work.
+    GrfRun cli(const std::string& args) {
+        const std::string command = "cd '" + (folder_ / "work").string() + "' && '" +
+                                    (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() + "' " +
+                                    args + " >../stdout.txt 2>../stderr.txt";
+        const int raw = std::system(command.c_str());
+        return GrfRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(folder_ / "stdout.txt"),
+                   ReadText(folder_ / "stderr.txt")};
+    }
+
+    // Every file below `root`, relative, with its size.
+    static std::map<std::string, uintmax_t> Tree(const fs::path& root) {
+        std::map<std::string, uintmax_t> files;
+        if (!fs::exists(root)) return files;
+        for (const auto& e : fs::recursive_directory_iterator(root)) {
+            if (e.is_regular_file()) files[fs::relative(e.path(), root).generic_string()] = e.file_size();
+        }
+        return files;
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(GrfCli, ListPrintsSizeTabNameInTableOrder) {
+    const GrfRun run = cli("grf list '" + Interop("raglite-test.grf").string() + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "78\tsubdirectory\\hello.txt\n62\thello-grf.txt\n189\tUPPERCASE.PNG\n18\t안녕하세요.txt\n");
+    const GrfRun korangar = cli("grf list '" + Interop("korangar-textures.grf").string() + "'");
+    EXPECT_EQ(std::count(korangar.out.begin(), korangar.out.end(), '\n'), 22);
+    EXPECT_TRUE(korangar.out.starts_with("263368\tdata\\texture\\effect.png\n5794424\tdata\\texture\\font.png\n"));
+}
+
+TEST_F(GrfCli, ListLeavesFoldersOutAndShowsEmptyFiles) {
+    WriteBytes(folder_ / "a.grf", BuildGrf(0x103, {{.name = "data", .folder = true},
+                                                   {.name = "data\\Empty.TXT", .content = {}},
+                                                   {.name = "data\\x.gat", .content = Bytes("gat")}}));
+    const GrfRun run = cli("grf list ../a.grf");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "0\tdata\\Empty.TXT\n3\tdata\\x.gat\n");
+}
+
+TEST_F(GrfCli, ExtractWritesEveryFileWithItsNameAndSize) {
+    GrfRun run = cli("grf extract '" + Interop("raglite-test.grf").string() + "' -d out");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::map<std::string, uintmax_t> expected = {{"subdirectory/hello.txt", 78},
+                                                       {"hello-grf.txt", 62},
+                                                       {"UPPERCASE.PNG", 189},
+                                                       {"안녕하세요.txt", 18}};
+    EXPECT_EQ(Tree(folder_ / "work" / "out"), expected);
+
+    run = cli("grf extract '" + Interop("raglite-missing-map-files.grf").string() + "' -d empty");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto empty = Tree(folder_ / "work" / "empty");
+    EXPECT_EQ(empty.size(), 11u);
+    EXPECT_EQ(empty.at("data/no-gnd.gat"), 0u);
+
+    run = cli("grf extract '" + Interop("korangar-textures.grf").string() + "' -d k 'DATA/TEXTURE/?.PNG'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto digits = Tree(folder_ / "work" / "k");
+    EXPECT_EQ(digits.size(), 7u);  // 0.png to 6.png
+    EXPECT_EQ(digits.at("data/texture/1.png"), 267774u);
+}
+
+TEST_F(GrfCli, ExtractRefusesNamesThatLeaveTheFolderAndWritesTheRest) {
+    WriteBytes(folder_ / "evil.grf",
+               BuildGrf(0x200, {{.name = "..\\..\\x", .content = Bytes("escaped")},
+                                {.name = "data\\..\\..\\y", .content = Bytes("escaped")},
+                                {.name = "\\abs", .content = Bytes("escaped")},
+                                {.name = "/abs2", .content = Bytes("escaped")},
+                                {.name = "C:\\drive", .content = Bytes("escaped")},
+                                {.name = "data\\fine.txt", .content = Bytes("fine")}}));
+    fs::create_directories(folder_ / "work" / "deep" / "out");
+    const GrfRun run = cli("grf extract ../evil.grf -d deep/out");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("..\\..\\x"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\\abs"), std::string::npos);
+    EXPECT_NE(run.err.find("C:\\drive"), std::string::npos);
+    // Only the one file, inside the folder; nothing beside or above it.
+    EXPECT_EQ(Tree(folder_), (std::map<std::string, uintmax_t>{
+                                 {"evil.grf", fs::file_size(folder_ / "evil.grf")},
+                                 {"stderr.txt", run.err.size()},
+                                 {"stdout.txt", 0},
+                                 {"work/deep/out/data/fine.txt", 4}}));
+}
+
+TEST_F(GrfCli, ExtractGoesOnAfterABrokenEntryAndLeavesNoTemporaryFile) {
+    WriteBytes(folder_ / "a.grf",
+               BuildGrf(0x200, {{.name = "a.txt", .content = Bytes("first")},
+                                {.name = "bad.txt", .content = Bytes("some text"), .stated_real_size = 4},
+                                {.name = "c.txt", .content = Bytes("third")}}));
+    fs::create_directories(folder_ / "work" / "out");
+    WriteBytes(folder_ / "work" / "out" / "bad.txt", Bytes("older"));
+    WriteBytes(folder_ / "work" / "out" / "a.txt", Bytes("older"));
+    const GrfRun run = cli("grf extract ../a.grf -d out");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("bad.txt"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "a.txt"), Bytes("first"));  // replaced
+    EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "bad.txt"), Bytes("older"));  // left alone
+    EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "c.txt"), Bytes("third"));
+    EXPECT_EQ(Tree(folder_ / "work" / "out").size(), 3u);
+}
+
+TEST_F(GrfCli, PatternThatMatchesNothingFailsAfterTheOthers) {
+    const GrfRun run = cli("grf extract '" + Interop("raglite-test.grf").string() +
+                        "' -d out '*.png' 'nothing*'");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("nothing*"), std::string::npos);
+    EXPECT_EQ(Tree(folder_ / "work" / "out").size(), 1u);  // UPPERCASE.PNG
+}
+
+TEST_F(GrfCli, BadArchiveAndBadCommandLines) {
+    WriteBytes(folder_ / "bad.grf", Bytes("Master of Magic, or so it says"));
+    GrfRun run = cli("grf list ../bad.grf");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("bad.grf"), std::string::npos);
+    EXPECT_EQ(cli("grf list ../missing.grf").status, 1);
+    EXPECT_EQ(cli("grf").status, 2);
+    EXPECT_EQ(cli("grf list").status, 2);
+    EXPECT_EQ(cli("grf unpack ../bad.grf").status, 2);
+    EXPECT_EQ(cli("grf extract ../bad.grf").status, 2);       // no -d
+    EXPECT_EQ(cli("grf extract ../bad.grf -d").status, 2);    // -d without a folder
+    EXPECT_EQ(cli("grf extract ../bad.grf -x out").status, 2);
+    EXPECT_EQ(cli("grf --help").status, 0);
+}
+
+}  // namespace
+}  // namespace plovant
