@@ -186,5 +186,47 @@ TEST_F(GrfCli, BadArchiveAndBadCommandLines) {
     EXPECT_EQ(cli("grf --help").status, 0);
 }
 
+// An archive of the sample models under data\model\ and their textures under
+// data\texture\, written to `path`.
+void WriteModelArchive(const fs::path& path) {
+    std::vector<GrfBuildEntry> entries;
+    for (const char* name : {"house.rsm", "tree.rsm"}) {
+        entries.push_back({.name = std::string("data\\model\\") + name, .content = ReadBytes(Sample(name))});
+    }
+    entries.push_back({.name = "data\\model\\notes.txt", .content = Bytes("not a model")});
+    for (const auto& e : fs::directory_iterator(Sample("texture"))) {
+        entries.push_back({.name = "data\\texture\\" + e.path().filename().string(),
+                           .content = ReadBytes(e.path()),
+                           .cipher = EntryCipher::kMixed});
+    }
+    WriteBytes(path, BuildGrf(0x200, entries));
+}
+
+std::string AfterPathLine(const std::string& info) {
+    const size_t second = info.find("\r\n", info.find("\r\n") + 2);
+    return second == std::string::npos ? "" : info.substr(second);
+}
+
+TEST_F(GrfCli, InfoReadsAModelInsideTheArchive) {
+    WriteModelArchive(folder_ / "m.grf");
+    const GrfRun run = cli("info --grf ../m.grf 'DATA/model/House.RSM'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("../m.grf: data\\model\\house.rsm\r\n"), std::string::npos) << run.out;
+    const GrfRun plain = cli("info '" + Sample("house.rsm").string() + "'");
+    EXPECT_EQ(AfterPathLine(run.out), AfterPathLine(plain.out));
+    EXPECT_FALSE(AfterPathLine(run.out).empty());
+
+    // A pattern prints every model it matches; one that matches nothing fails.
+    const GrfRun both = cli("info --grf ../m.grf 'data\\model\\*.rsm'");
+    EXPECT_EQ(both.status, 0) << both.err;
+    EXPECT_NE(both.out.find("tree.rsm"), std::string::npos);
+    EXPECT_NE(both.out.find("house.rsm"), std::string::npos);
+    const GrfRun none = cli("info --grf ../m.grf 'data\\model\\missing.rsm'");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("missing.rsm"), std::string::npos);
+    EXPECT_EQ(cli("info --grf ../m.grf 'data/model/notes.txt'").status, 1);
+    EXPECT_EQ(cli("info --grf ../m.grf").status, 2);
+}
+
 }  // namespace
 }  // namespace plovant
