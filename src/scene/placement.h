@@ -25,7 +25,9 @@ struct ScenePose {
     std::vector<NodePose> nodes;  // one per Scene::nodes, same order
     // Applied to the whole model after the node transforms (1.x: the translation that
     // centres the model's bounding box, x and z centred and y resting on its maximum;
-    // 2.x: identity). In the file's own axes, where Y points down.
+    // 2.x: identity). In the file's own axes, where Y points down. The box is that of the
+    // vertices the faces draw (faces with every index in range), placed by their nodes'
+    // transforms at time 0, so it does not move while the model is animated.
     glm::mat4 model{1.0f};
 
     // Where node i's vertices are drawn, in the file's axes: model · inherited · mesh.

@@ -146,8 +146,9 @@ struct Scene {
     std::vector<Node> nodes;              // in file order
     std::vector<ModelKey> model_keys;     // below 1.6
     std::vector<VolumeBox> volume_boxes;
-    // The index of the main node in `nodes` (the one the header names, else the first),
-    // -1 when there are no nodes.
+    // The index of the main node in `nodes` (the first of root_nodes that names a node,
+    // else the first node), -1 when there are no nodes. In 1.x files it is always a root:
+    // a parent it names is ignored, as the tree is drawn from it.
     int32_t main_node = -1;
     // Softer faults the file was read past (missing parents, cycles, duplicate names,
     // trailing bytes, faces with indices out of range), one sentence each.
