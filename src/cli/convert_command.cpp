@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 
+#include "archive/grf_archive.h"
+#include "archive/grf_names.h"
+#include "cli/archive_models.h"
 #include "cli/cli_support.h"
 #include "cli/command.h"
 #include "export/tds_writer.h"
@@ -14,12 +18,17 @@ namespace {
 
 constexpr const char* kHelp =
     "Usage: plovant-cli convert FILE... [-o OUT | -d DIR]\n"
+    "       plovant-cli convert --grf ARCHIVE NAME... (-o OUT | -d DIR)\n"
     "\n"
     "Opens each model FILE as the viewer does (reads it and centres its first mesh)\n"
     "and writes that mesh as a 3D Studio file.\n"
     "\n"
     "  -o OUT   write to OUT (only with a single FILE)\n"
     "  -d DIR   write each result into the existing folder DIR\n"
+    "  --grf ARCHIVE\n"
+    "           each NAME is a model inside the GRF archive ARCHIVE (letter case and \"\\\"\n"
+    "           or \"/\" do not matter) or a pattern with \"*\" and \"?\" for all it matches;\n"
+    "           -o or -d is needed\n"
     "\n"
     "Without -o or -d, the result goes beside the input, its extension replaced by\n"
     "\".3ds\". A file that fails is reported on stderr and the others are still\n"
@@ -29,6 +38,7 @@ struct Options {
     std::vector<std::string> inputs;
     std::string output;  // -o
     std::string folder;  // -d
+    std::string archive;  // --grf
 };
 
 // Parses the arguments; returns an exit code when the command must stop.
@@ -40,9 +50,9 @@ int Parse(const std::vector<std::string>& args, Options& options) {
             options.inputs.push_back(a);
         } else if (a == "--") {
             only_files = true;
-        } else if (a == "-o" || a == "-d") {
+        } else if (a == "-o" || a == "-d" || a == "--grf") {
             if (i + 1 == args.size()) return UsageError("convert", a + " needs a value");
-            std::string& slot = a == "-o" ? options.output : options.folder;
+            std::string& slot = a == "-o" ? options.output : a == "-d" ? options.folder : options.archive;
             if (!slot.empty()) return UsageError("convert", a + " is given twice");
             slot = args[++i];
             if (slot.empty()) return UsageError("convert", a + " needs a non-empty value");
@@ -51,6 +61,9 @@ int Parse(const std::vector<std::string>& args, Options& options) {
         }
     }
     if (options.inputs.empty()) return UsageError("convert", "convert needs at least one FILE");
+    if (!options.archive.empty() && options.output.empty() && options.folder.empty()) {
+        return UsageError("convert", "--grf needs -o OUT or -d DIR");
+    }
     if (!options.output.empty() && !options.folder.empty()) {
         return UsageError("convert", "-o and -d cannot be used together");
     }
@@ -81,10 +94,33 @@ int RunConvert(const std::vector<std::string>& args) {
     Options options;
     if (const int stop = Parse(args, options); stop >= 0) return stop;
 
+    std::vector<ModelInput> inputs;
+    if (options.archive.empty()) {
+        for (const std::string& input : options.inputs) inputs.push_back(FileModel(input));
+    } else {
+        try {
+            inputs = ExpandArchiveModels(std::make_shared<const GrfArchive>(options.archive),
+                                         options.inputs);
+        } catch (const Error& e) {
+            PrintError(e.description());
+            return kExitFailure;
+        }
+        if (!options.output.empty() && inputs.size() > 1) {
+            return UsageError("convert", "-o takes a single model; the names match " +
+                                             std::to_string(inputs.size()) + "; use -d DIR");
+        }
+    }
+
     int failures = 0;
     std::map<std::filesystem::path, std::string> written;  // output -> its input
-    for (const std::string& input : options.inputs) {
-        const std::filesystem::path output = OutputFor(options, input);
+    for (const ModelInput& model_input : inputs) {
+        const std::string& input = model_input.name;
+        // An archive entry's result is named after the entry's file name.
+        std::string reason;
+        const auto entry_path = ExtractionPath(model_input.entry_name, reason);
+        const std::filesystem::path output = OutputFor(
+            options, model_input.entry ? (entry_path ? PathText(entry_path->filename()) : "model.rsm")
+                                       : input);
         const std::filesystem::path key = std::filesystem::weakly_canonical(output);
         if (const auto earlier = written.find(key); earlier != written.end()) {
             PrintError(input + ": not converted: " + PathText(output) +
@@ -94,7 +130,7 @@ int RunConvert(const std::vector<std::string>& args) {
         }
         try {
             RsmModel model;
-            OpenModel(input, model);
+            OpenModelInput(model_input, model);
             Write3DS(output, model);
             written.emplace(key, input);
         } catch (const Error& e) {

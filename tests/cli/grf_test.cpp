@@ -228,5 +228,27 @@ TEST_F(GrfCli, InfoReadsAModelInsideTheArchive) {
     EXPECT_EQ(cli("info --grf ../m.grf").status, 2);
 }
 
+TEST_F(GrfCli, ConvertWritesModelsInsideTheArchiveLikeTheirFiles) {
+    WriteModelArchive(folder_ / "m.grf");
+    fs::create_directories(folder_ / "work" / "out");
+    GrfRun run = cli("convert --grf ../m.grf 'data\\model\\*.RSM' -d out");
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* name : {"house", "tree"}) {
+        fs::copy_file(Sample(std::string(name) + ".rsm"), folder_ / "work" / (std::string(name) + ".rsm"));
+        EXPECT_EQ(cli(std::string("convert ") + name + ".rsm").status, 0);
+        EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / (std::string(name) + ".3ds")),
+                  ReadBytes(folder_ / "work" / (std::string(name) + ".3ds")))
+            << name;
+    }
+    run = cli("convert --grf ../m.grf data/model/house.rsm -o one.3ds");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadBytes(folder_ / "work" / "one.3ds"), ReadBytes(folder_ / "work" / "house.3ds"));
+    EXPECT_EQ(cli("convert --grf ../m.grf data/model/house.rsm").status, 2);  // no -o, no -d
+    EXPECT_EQ(cli("convert --grf ../m.grf 'data/model/*.rsm' -o two.3ds").status, 2);
+    run = cli("convert --grf ../m.grf data/model/notes.txt data/model/tree.rsm -d out");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("notes.txt"), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace plovant
