@@ -20,18 +20,12 @@ std::string TexturePath(const std::string& data_path, const Text40& name) {
 
 std::vector<dx7::SurfacePtr> LoadViewTextures(DeviceState& device, const RsmModel& model,
                                               const std::string& data_path,
-                                              const std::string& standby_folder) {
-    const size_t count = model.TextureCount <= 0
-                             ? 0
-                             : std::min(static_cast<size_t>(model.TextureCount),
-                                        model.TextureNames.size());
-    std::vector<dx7::SurfacePtr> surfaces(count + 1);
-    for (size_t i = 0; i < count; ++i) {
-        const std::string path = TexturePath(data_path, model.TextureNames[i]);
-        surfaces[i] = standby_folder.empty() ? LoadTexture(device, path)
-                                             : LoadTexture(device, path, standby_folder);
-    }
-    return surfaces;
+                                              const std::string& standby_folder,
+                                              std::vector<std::string>* missing) {
+    // A folder loads each texture from TexturePath(data_path, name) as always; a path
+    // naming a .grf file reads them out of the archive.
+    const std::shared_ptr<const DataLocation> location = OpenDataLocation(data_path);
+    return LoadModelTextures(device, model, *location, standby_folder, missing);
 }
 
 }  // namespace plovant

@@ -36,15 +36,18 @@ std::string TexturePath(const std::string& data_path, const Text40& name);
 
 // Loads one texture surface per texture name of `model`, in table order, from
 // TexturePath(data_path, name): every name, whether or not a mesh uses it, and a name
-// that stands twice is loaded twice. A missing file gets the stand-by bitmap
-// (`standby_folder` + "\blank.bmp"; empty: the executable's folder). The result has
-// TextureCount + 1 elements; the last is null.
+// that stands twice is loaded twice. When `data_path` names a .grf file, the textures are
+// read from the archive's "data\texture\" instead (see OpenDataLocation). A missing file
+// gets the stand-by bitmap (`standby_folder` + "\blank.bmp"; empty: the executable's
+// folder), and its name (up to the first NUL) is appended to `missing` when given. The
+// result has TextureCount + 1 elements; the last is null.
 //
-// Throws plovant::Error (an unreadable bitmap, a missing stand-by bitmap, a device
-// failure) without changing anything of the caller's: surfaces loaded so far are
-// released.
+// Throws plovant::Error (an unreadable bitmap, an archive that cannot be read, a missing
+// stand-by bitmap, a device failure) without changing anything of the caller's: surfaces
+// loaded so far are released.
 std::vector<dx7::SurfacePtr> LoadViewTextures(DeviceState& device, const RsmModel& model,
                                               const std::string& data_path,
-                                              const std::string& standby_folder = {});
+                                              const std::string& standby_folder = {},
+                                              std::vector<std::string>* missing = nullptr);
 
 }  // namespace plovant
