@@ -89,6 +89,11 @@ int BufferBuilder::AddQuats(std::span<const glm::quat> rotations) {
     return AddAccessor(view, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, rotations.size());
 }
 
+void BufferBuilder::Reserve(std::size_t bytes) {
+    std::vector<unsigned char>& data = model_.buffers[0].data;
+    data.reserve(data.size() + bytes);
+}
+
 int BufferBuilder::AddBytes(std::span<const uint8_t> bytes) {
     return AddView(bytes.data(), bytes.size(), 0);
 }

@@ -27,6 +27,9 @@ public:
     int AddTimes(std::span<const float> seconds);        // always with min and max
     int AddQuats(std::span<const glm::quat> rotations);  // x, y, z, w
 
+    // Makes room for `bytes` more bytes at once, so the buffer is not copied as it grows.
+    void Reserve(std::size_t bytes);
+
     // A buffer view holding `bytes` (an image); returns its index.
     int AddBytes(std::span<const uint8_t> bytes);
 

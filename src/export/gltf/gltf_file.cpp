@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <functional>
+#include <ostream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -84,6 +86,23 @@ public:
         if (std::fclose(file.release()) != 0) Fail(target, errno);
     }
 
+    // Creates a new temporary file beside `target`, remembers the pair and lets `write`
+    // fill it through a stream; `write` returns false when it could not.
+    void AddStreamed(const fs::path& target, const std::function<bool(std::ostream&)>& write) {
+        const fs::path temporary = FolderOf(target) / fs::u8path("." + PathText(target.filename()) +
+                                                                 ".part-" + UniqueSuffix());
+        FilePtr created = OpenBinaryFile(temporary, "wbx");
+        if (!created) Fail(target, errno);
+        created.reset();
+        temporaries_.push_back(temporary);
+        targets_.push_back(target);
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        errno = 0;
+        if (!out || !write(out) || !out.flush()) Fail(target, errno ? errno : EIO);
+        out.close();
+        if (out.fail()) Fail(target, errno ? errno : EIO);
+    }
+
     // Takes a complete file written by someone else as the temporary of `target`.
     void Adopt(const fs::path& temporary, const fs::path& target) {
         temporaries_.push_back(temporary);
@@ -140,16 +159,6 @@ private:
     fs::path path_;
 };
 
-std::string Serialise(const tinygltf::Model& model, bool binary, const fs::path& path) {
-    tinygltf::TinyGLTF writer;
-    writer.SetImageWriter(nullptr, nullptr);  // images are PNG bytes in the buffer already
-    std::ostringstream out;
-    if (!writer.WriteGltfSceneToStream(&model, out, !binary, binary)) {
-        throw Error(kErrInvalidFormat, PathText(path) + ": the glTF document could not be written");
-    }
-    return std::move(out).str();
-}
-
 }  // namespace
 
 GltfFormat FormatForPath(const fs::path& path) {
@@ -176,8 +185,12 @@ void WriteGltf(GltfDocument document, const fs::path& path, GltfFormat format) {
                 model.images[i].bufferView = buffers.AddBytes(document.image_png[i]);
             }
         }
-        const std::string bytes = Serialise(model, true, path);
-        staging.Add(path, bytes.data(), bytes.size());
+        // Streamed straight to the file: the document is never copied whole in memory.
+        staging.AddStreamed(path, [&](std::ostream& out) {
+            tinygltf::TinyGLTF writer;
+            writer.SetImageWriter(nullptr, nullptr);  // images are PNG bytes in the buffer
+            return writer.WriteGltfSceneToStream(&model, out, false, true);
+        });
         staging.Commit();
         return;
     }

@@ -1,6 +1,7 @@
 #include "export/gltf/node_geometry.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <glm/geometric.hpp>
 #include <map>
@@ -14,30 +15,12 @@ namespace {
 
 // The corner order written: the file's (0, 1, 2) becomes (0, 2, 1).
 constexpr int kCornerOrder[3] = {0, 2, 1};
-
-struct CornerKey {
-    uint32_t vertex;
-    float u, v;
-    glm::vec3 normal;
-
-    bool operator==(const CornerKey& o) const {
-        return std::memcmp(this, &o, sizeof(CornerKey)) == 0;
-    }
-};
-static_assert(sizeof(CornerKey) == 24, "CornerKey is compared as bytes");
-
-struct CornerKeyHash {
-    std::size_t operator()(const CornerKey& k) const {
-        uint32_t words[6];
-        std::memcpy(words, &k, sizeof words);
-        uint64_t h = 1469598103934665603ull;
-        for (const uint32_t w : words) h = (h ^ w) * 1099511628211ull;
-        return std::size_t(h);
-    }
-};
+constexpr uint32_t kNone = UINT32_MAX;
 
 // A float with -0 turned into +0, so equal values compare equal as bytes.
 float Canonical(float f) { return f == 0.0f ? 0.0f : f; }
+
+bool SameBits(const glm::vec3& a, const glm::vec3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 glm::vec3 UnitOr(const glm::vec3& n, const glm::vec3& fallback) {
     const float length = glm::length(n);
@@ -58,9 +41,54 @@ bool FaceUsable(const scene::Node& node, const scene::Face& face,
     return true;
 }
 
+// Per (vertex, smoothing group), the sum of the face normals around it: a short chain
+// of entries for each vertex (a vertex rarely lies in more than a few groups).
+class GroupSums {
+public:
+    explicit GroupSums(std::size_t vertex_count) : head_(vertex_count, kNone) {}
+
+    glm::vec3& At(uint16_t vertex, int32_t group) {
+        for (uint32_t e = head_[vertex]; e != kNone; e = entries_[e].next) {
+            if (entries_[e].group == group) return entries_[e].sum;
+        }
+        entries_.push_back({group, glm::vec3(0.0f), head_[vertex]});
+        head_[vertex] = uint32_t(entries_.size() - 1);
+        return entries_.back().sum;
+    }
+
+private:
+    struct Entry {
+        int32_t group;
+        glm::vec3 sum;
+        uint32_t next;
+    };
+    std::vector<uint32_t> head_;
+    std::vector<Entry> entries_;
+};
+
+// A primitive being built: its written vertices are found again by a chain per file
+// vertex, holding the written vertices made from it.
 struct Group {
     PrimitiveData data;
-    std::unordered_map<CornerKey, uint32_t, CornerKeyHash> corners;
+    std::vector<uint32_t> head;  // per file vertex: the last written vertex made from it
+    std::vector<uint32_t> next;  // per written vertex: the one before it of the same file vertex
+
+    uint32_t Corner(uint16_t vertex, const glm::vec3& position, const glm::vec2& uv,
+                    const glm::vec3& normal) {
+        for (uint32_t w = head[vertex]; w != kNone; w = next[w]) {
+            if (std::memcmp(&data.uvs[w], &uv, sizeof uv) == 0 &&
+                SameBits(data.normals[w], normal)) {
+                return w;
+            }
+        }
+        const auto w = uint32_t(data.positions.size());
+        data.positions.push_back(position);
+        data.normals.push_back(normal);
+        data.uvs.push_back(uv);
+        next.push_back(head[vertex]);
+        head[vertex] = w;
+        return w;
+    }
 };
 
 }  // namespace
@@ -90,15 +118,15 @@ NodeGeometry BuildNodeGeometry(const scene::Node& node, const glm::mat4& placeme
     }
 
     // Smooth shading: the sum of the face normals around each (vertex, smoothing group).
-    std::map<std::pair<uint32_t, int32_t>, glm::vec3> group_sums;
+    GroupSums sums(smooth ? node.vertices.size() : 0);
     if (smooth) {
         for (std::size_t f = 0; f < node.faces.size(); ++f) {
             if (!usable[f]) continue;
             const scene::Face& face = node.faces[f];
             for (const uint16_t v : face.vertices) {
-                group_sums[{v, face.smoothing_group}] += face_normals[f];
+                sums.At(v, face.smoothing_group) += face_normals[f];
                 for (const int32_t g : face.extra_smoothing_groups) {
-                    if (g != face.smoothing_group) group_sums[{v, g}] += face_normals[f];
+                    if (g != face.smoothing_group) sums.At(v, g) += face_normals[f];
                 }
             }
         }
@@ -108,43 +136,50 @@ NodeGeometry BuildNodeGeometry(const scene::Node& node, const glm::mat4& placeme
     // (textured, texture name, two-sided) -> group: slots naming one texture share it.
     std::map<std::tuple<bool, std::string, bool>, std::size_t> group_of;
     std::vector<Group> groups;
+    std::unordered_map<uint32_t, std::size_t> group_of_slot;  // (slot, two-sided) -> group
+    uint32_t last_slot_key = kNone;
+    std::size_t last_group = 0;
     for (std::size_t f = 0; f < node.faces.size(); ++f) {
         if (!usable[f]) continue;
         const scene::Face& face = node.faces[f];
-        const bool textured = face.texture_slot < node.textures.size();
-        auto key = std::make_tuple(
-            textured, textured ? node.textures[face.texture_slot] : std::string(), face.two_sided);
-        auto [it, added] = group_of.emplace(std::move(key), groups.size());
-        if (added) {
-            groups.emplace_back();
-            groups.back().data.textured = textured;
-            if (textured) groups.back().data.texture = node.textures[face.texture_slot];
-            groups.back().data.two_sided = face.two_sided;
+        // Faces of one slot and sidedness come in runs: the last one found is kept.
+        const uint32_t slot_key = uint32_t(face.texture_slot) << 1 | uint32_t(face.two_sided);
+        if (slot_key != last_slot_key) {
+            auto [found, fresh] = group_of_slot.emplace(slot_key, 0);
+            if (fresh) {
+                const bool textured = face.texture_slot < node.textures.size();
+                auto key = std::make_tuple(
+                    textured, textured ? node.textures[face.texture_slot] : std::string(),
+                    face.two_sided);
+                auto [it, added] = group_of.emplace(std::move(key), groups.size());
+                if (added) {
+                    Group& g = groups.emplace_back();
+                    g.data.textured = textured;
+                    if (textured) g.data.texture = node.textures[face.texture_slot];
+                    g.data.two_sided = face.two_sided;
+                    g.head.assign(node.vertices.size(), kNone);
+                }
+                found->second = it->second;
+            }
+            last_slot_key = slot_key;
+            last_group = found->second;
         }
-        Group& group = groups[it->second];
+        Group& group = groups[last_group];
         const glm::vec3 flat = UnitOr(face_normals[f], kUp);
         for (const int c : kCornerOrder) {
             const uint16_t v = face.vertices[c];
             glm::vec3 normal = flat;
             if (smooth) {
-                glm::vec3 sum = group_sums[{v, face.smoothing_group}];
+                glm::vec3 sum = sums.At(v, face.smoothing_group);
                 for (const int32_t g : face.extra_smoothing_groups) {
-                    if (g != face.smoothing_group) sum += group_sums[{v, g}];
+                    if (g != face.smoothing_group) sum += sums.At(v, g);
                 }
                 normal = UnitOr(sum, flat);
             }
+            normal = {Canonical(normal.x), Canonical(normal.y), Canonical(normal.z)};
             const scene::TexVertex& t = node.texture_vertices[face.texture_vertices[c]];
-            const CornerKey corner{
-                v, Canonical(t.u), Canonical(t.v),
-                glm::vec3(Canonical(normal.x), Canonical(normal.y), Canonical(normal.z))};
-            auto [slot, fresh] =
-                group.corners.emplace(corner, uint32_t(group.data.positions.size()));
-            if (fresh) {
-                group.data.positions.push_back(placed[v]);
-                group.data.normals.push_back(corner.normal);
-                group.data.uvs.emplace_back(corner.u, corner.v);
-            }
-            group.data.indices.push_back(slot->second);
+            const glm::vec2 uv(Canonical(t.u), Canonical(t.v));
+            group.data.indices.push_back(group.Corner(v, placed[v], uv, normal));
         }
     }
     geometry.primitives.reserve(groups.size());

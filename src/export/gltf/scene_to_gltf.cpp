@@ -96,6 +96,12 @@ public:
         const std::vector<std::size_t> order = TopDownOrder(parent, children);
         const scene::ScenePose pose = scene::PoseAt(scene_, settings_.time_ms);
 
+        // At most one written vertex per face corner: position, normal, texture
+        // coordinates and an index, plus four bytes of alignment per array.
+        std::size_t corners = 0;
+        for (const scene::Node& node : scene_.nodes) corners += node.faces.size() * 3;
+        buffers_.Reserve(corners * (12 + 12 + 8 + 4) + 64 * scene_.nodes.size());
+
         model.nodes.resize(scene_.nodes.size());
         residual_.assign(scene_.nodes.size(), glm::mat4(1.0f));
         incoming_.assign(scene_.nodes.size(), glm::mat4(1.0f));
