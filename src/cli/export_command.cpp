@@ -15,6 +15,9 @@
 
 #include "app/settings.h"
 #include "archive/data_location.h"
+#include "archive/grf_archive.h"
+#include "archive/grf_names.h"
+#include "cli/archive_models.h"
 #include "cli/cli_support.h"
 #include "cli/command.h"
 #include "device/texture_loader.h"
@@ -30,6 +33,7 @@ namespace fs = std::filesystem;
 constexpr const char* kHelp =
     "Usage: plovant-cli export FILE... [-o OUT | -d DIR] [--format glb|gltf] [--time MS]\n"
     "                          [--data DIR] [-r]\n"
+    "       plovant-cli export --grf ARCHIVE NAME... (-o OUT | -d DIR) [OPTIONS]\n"
     "\n"
     "Writes each model FILE (an RSM file of any version) as glTF 2.0: every node with its\n"
     "name and parent, placed as at time MS, its faces grouped by texture, the textures as\n"
@@ -43,7 +47,13 @@ constexpr const char* kHelp =
     "  --time MS       the pose written into the nodes, in milliseconds (default 0)\n"
     "  --data DIR      the game's data folder, whose texture subfolder holds the bitmaps\n"
     "                  (default: the folder in dovekit.ini beside the program)\n"
+    "                  or a GRF archive (a file ending in .grf) holding data\\texture\\\n"
     "  -r              with a folder, also the models in its subfolders\n"
+    "  --grf ARCHIVE   each NAME is a model inside the GRF archive ARCHIVE (letter case\n"
+    "                  and \"\\\" or \"/\" do not matter) or a pattern with \"*\" and \"?\"\n"
+    "                  for every model it matches, e.g. 'data\\model\\*.rsm'; -o or -d\n"
+    "                  is needed, and textures come from the archive unless --data\n"
+    "                  names another location\n"
     "\n"
     "Without -o or -d, the result goes beside the input as NAME.glb (or NAME.gltf).\n"
     "Models are exported in parallel. A texture that is not found is named in a warning\n"
@@ -58,6 +68,7 @@ struct Options {
     std::optional<gltf::GltfFormat> format;
     double time_ms = 0;
     std::optional<std::string> data;
+    std::optional<std::string> archive;  // --grf
     bool recursive = false;
 };
 
@@ -83,7 +94,7 @@ int Parse(const std::vector<std::string>& args, Options& options) {
             continue;
         }
         const bool takes_value =
-            a == "-o" || a == "-d" || a == "--format" || a == "--time" || a == "--data";
+            a == "-o" || a == "-d" || a == "--format" || a == "--time" || a == "--data" || a == "--grf";
         if (!takes_value) return UsageError("export", "unknown option " + a);
         if (i + 1 == args.size()) return UsageError("export", a + " needs a value");
         const std::string& v = args[++i];
@@ -108,6 +119,8 @@ int Parse(const std::vector<std::string>& args, Options& options) {
                 return UsageError("export", "--time needs a number of milliseconds >= 0, not " + v);
             }
             options.time_ms = value;
+        } else if (a == "--grf") {
+            options.archive = v;
         } else {
             options.data = v;
         }
@@ -192,11 +205,23 @@ int RunExport(const std::vector<std::string>& args) {
     if (const int stop = Parse(args, options); stop >= 0) return stop;
 
     int failures = 0;
-    std::vector<std::string> inputs;
-    for (const std::string& input : options.inputs) {
+    std::vector<ModelInput> inputs;
+    if (options.archive) {
+        if (options.output.empty() && options.folder.empty()) {
+            return UsageError("export", "--grf needs -o OUT or -d DIR");
+        }
+        try {
+            inputs = ExpandArchiveModels(std::make_shared<const GrfArchive>(*options.archive),
+                                         options.inputs);
+        } catch (const Error& e) {
+            PrintError(e.description());
+            return kExitFailure;
+        }
+    }
+    for (const std::string& input : options.archive ? std::vector<std::string>{} : options.inputs) {
         std::string problem;
         for (std::string& file : Expand(input, options.recursive, problem))
-            inputs.push_back(std::move(file));
+            inputs.push_back(FileModel(file));
         if (!problem.empty()) {
             PrintError(problem);
             ++failures;
@@ -208,10 +233,16 @@ int RunExport(const std::vector<std::string>& args) {
 
     std::vector<gltf::ExportJob> jobs;
     std::map<fs::path, std::string> claimed;  // output -> the input it is the result of
-    for (const std::string& input : inputs) {
+    for (const ModelInput& model : inputs) {
+        const std::string& input = model.name;
         gltf::ExportJob job;
         job.name = input;
-        job.output = OutputFor(options, input);
+        // A model inside an archive is named after its entry's file name.
+        std::string reason;
+        const auto entry_path = ExtractionPath(model.entry_name, reason);
+        job.output = OutputFor(options, !model.entry ? input
+                                        : entry_path ? PathText(entry_path->filename())
+                                                     : "model.rsm");
         job.format = options.format.value_or(gltf::GltfFormat::kBinary);
         const fs::path key = fs::weakly_canonical(job.output);
         if (const auto earlier = claimed.find(key); earlier != claimed.end()) {
@@ -221,7 +252,7 @@ int RunExport(const std::vector<std::string>& args) {
             continue;
         }
         claimed.emplace(key, input);
-        job.read = [input] { return ReadBinaryFile(fs::u8path(input)); };
+        job.read = [model] { return model.Read(); };
         jobs.push_back(std::move(job));
     }
 
@@ -229,7 +260,9 @@ int RunExport(const std::vector<std::string>& args) {
     settings.time_ms = options.time_ms;
     settings.standby_bitmap = ExecutableFolder() + "/" + kStandbyBitmapName;
     try {
-        settings.data = OpenDataLocation(options.data ? *options.data : DataPathFromSettings());
+        settings.data = OpenDataLocation(options.data      ? *options.data
+                                         : options.archive ? *options.archive
+                                                           : DataPathFromSettings());
     } catch (const Error& e) {
         PrintError(e.description());
         return kExitFailure;

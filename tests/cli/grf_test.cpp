@@ -250,5 +250,23 @@ TEST_F(GrfCli, ConvertWritesModelsInsideTheArchiveLikeTheirFiles) {
     EXPECT_NE(run.err.find("notes.txt"), std::string::npos) << run.err;
 }
 
+TEST_F(GrfCli, ExportWritesModelsInsideTheArchiveLikeTheirFiles) {
+    WriteModelArchive(folder_ / "m.grf");
+    fs::create_directories(folder_ / "work" / "a");
+    fs::create_directories(folder_ / "work" / "b");
+    GrfRun run = cli("export '" + Sample("house.rsm").string() + "' '" + Sample("tree.rsm").string() +
+                     "' -d a --data '" + Sample("").string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // Models and textures out of the archive: the same bytes.
+    run = cli("export --grf ../m.grf 'DATA/model/*.rsm' -d b");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const char* name : {"house.glb", "tree.glb"}) {
+        EXPECT_EQ(ReadBytes(folder_ / "work" / "b" / name), ReadBytes(folder_ / "work" / "a" / name)) << name;
+    }
+    EXPECT_EQ(cli("export --grf ../m.grf data/model/house.rsm").status, 2);  // no -o, no -d
+    EXPECT_EQ(cli("export --grf ../m.grf data/model/none.rsm -d b").status, 1);
+}
+
 }  // namespace
 }  // namespace plovant
