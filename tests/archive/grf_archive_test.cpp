@@ -207,6 +207,22 @@ TEST(GrfArchive, CountTheTableCannotHoldIsRefusedBeforeAllocating) {
     EXPECT_NE(OpenError(longer), "");
 }
 
+// Version 0x300 keeps 64-bit offsets: bits above the low 32 must count, in the header's
+// table offset as in an entry's data offset.
+TEST(GrfArchive, Version300OffsetsUseAllSixtyFourBits) {
+    auto bytes = BuildGrf(0x300, {{.name = "a.txt", .content = Text("x")}});
+    auto high_table = bytes;
+    high_table[34] = 1;  // table offset + 2^32
+    EXPECT_NE(OpenError(high_table).find("past the end"), std::string::npos);
+
+    TempArchive file(BuildGrf(0x300, {{.name = "a.txt", .content = Text("x"), .stated_offset = 0x100000000ull},
+                                      {.name = "b.txt", .content = Text("y")}}));
+    GrfArchive archive(file.Path());
+    EXPECT_EQ(archive.Entries()[0].offset, 0x100000000ull + 46);
+    EXPECT_EQ(testing::ErrorOf([&] { archive.Read(archive.Entries()[0]); }), kErrInvalidFormat);
+    EXPECT_EQ(archive.Read(archive.Entries()[1]), Text("y"));
+}
+
 TEST(GrfArchive, OldTableWithShortNameFieldIsRefused) {
     auto bytes = BuildGrf(0x103, {{.name = "a.txt", .content = Text("x")}});
     const size_t table = 46 + (bytes[30] | bytes[31] << 8);
