@@ -8,6 +8,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include "device/settings_dialog.h"
 #include "device/texture_loader.h"
@@ -16,6 +17,7 @@
 #include "export/tds_writer.h"
 #include "model/info_text.h"
 #include "platform/executable_folder.h"
+#include "platform/settings_location.h"
 #include "render/model_view.h"
 #include "render/render_scene.h"
 #include "ui/info_window.h"
@@ -72,15 +74,19 @@ bool HasRsmEnding(const std::string& name) {
 
 MainWindow::MainWindow() : MainWindow(MainWindowOptions{}) {}
 
-MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options)) {
+MainWindow::MainWindow(MainWindowOptions options)
+    : options_(std::move(options)), pacer_(RefreshPacer::kFallbackRate, options_.frame_clock) {
     InitPlovantResources();
     dialogs_ = options_.dialogs;
     if (!dialogs_) {
         own_dialogs_ = std::make_unique<QtDialogs>(this);
         dialogs_ = own_dialogs_.get();
     }
-    settings_file_ = SettingsFilePath(options_.settings_folder.empty() ? ExecutableFolder()
-                                                                       : options_.settings_folder);
+    settings_file_ = ChooseSettingsFile(
+        options_.settings_folder.empty() ? ExecutableFolder() : options_.settings_folder,
+        options_.user_settings_folder.empty() ? UserSettingsFolder()
+                                              : options_.user_settings_folder,
+        options_.folder_writable ? options_.folder_writable : IsFolderWritable);
 
     setObjectName("frm3D");
     // Fixed single border: a title bar with minimise and close buttons, no maximise.
@@ -261,6 +267,12 @@ void MainWindow::mnuSave_Click() {
     if (!chosen) return;
     file_name_ = *chosen;
     const std::string path = SaveAsPath(*chosen);
+    // A file the dialog showed was chosen knowingly; one whose name only the added ending
+    // makes is not replaced without asking.
+    if (SaveAsReplacesUnchosenFile(*chosen) &&
+        !dialogs_->AskYesNo(kProgramTitle, path + " already exists.\nDo you want to replace it?")) {
+        return;
+    }
     try {
         Write3DS(path, model_);
     } catch (const std::exception& error) {  // plovant::Error, or lack of memory
@@ -276,13 +288,21 @@ void MainWindow::RestartFrameLoop() {
     ++loop_generation_;
     ++loop_starts_;
     model_spin_ = 0;
-    if (!frame_timer_.isActive()) frame_timer_.start();
+    pacer_.SetRefreshRate(DisplayRefreshRate());
+    pacer_.Restart();
+    if (!frame_timer_.isActive() && !isMinimized()) frame_timer_.start();
+}
+
+double MainWindow::DisplayRefreshRate() const {
+    if (options_.refresh_rate != 0) return options_.refresh_rate;
+    const QScreen* display = screen();
+    return display ? display->refreshRate() : RefreshPacer::kFallbackRate;
 }
 
 void MainWindow::RunFrame() {
     // One frame at a time: a frame whose event pass would start another one (the timer
     // firing in there) lets it pass.
-    if (in_frame_ || closed_ || !view_running_ || !device_.D3DDevice) return;
+    if (in_frame_ || closed_ || !view_running_ || !device_.D3DDevice || isMinimized()) return;
     in_frame_ = true;
     struct FrameEnd {
         bool& flag;
@@ -293,6 +313,7 @@ void MainWindow::RunFrame() {
         FrameHooks hooks;
         hooks.window = drawing_area_;
         hooks.buffers = &draw_buffers_;
+        hooks.wait_for_refresh = [this] { pacer_.WaitForRefresh(); };
         // The window's events run here, once per frame, between the end of the scene and
         // its presentation. An open (which restarts the loop) or closing the window in
         // there means this frame is not presented.
@@ -347,6 +368,19 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || closed_) return;
+    if (isMinimized()) {
+        // Nothing is drawn for a window no one sees; the spin stays where it is.
+        frame_timer_.stop();
+    } else if (view_running_ && !frame_timer_.isActive() && device_.D3DDevice) {
+        pacer_.SetRefreshRate(DisplayRefreshRate());
+        pacer_.Restart();
+        frame_timer_.start();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -6,7 +6,9 @@
 // settings file and points the file dialog at the data folder. Nothing is drawn until a
 // model is opened; each open (re)starts the one frame loop: a zero-interval timer whose
 // every tick draws a frame, with the window events processed once per frame between the
-// end of the scene and its presentation.
+// end of the scene and its presentation. Presenting waits for the display's next refresh,
+// so the loop runs at the screen's refresh rate; a minimised window draws no frames and
+// goes on where it stopped when it is shown again.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,7 @@
 #include "platform/dialogs.h"
 #include "render/camera.h"
 #include "render/draw_model.h"
+#include "render/refresh_pacer.h"
 
 class QAction;
 class QMenu;
@@ -39,12 +42,22 @@ struct MainWindowOptions {
     // The file dialog and message boxes; null: Qt's, modal to the main window.
     Dialogs* dialogs = nullptr;
     // The folder of the settings file "dovekit.ini"; empty: the executable's folder.
+    // Where that folder cannot be written, the file in `user_settings_folder` is used
+    // instead (see ChooseSettingsFile).
     std::string settings_folder;
+    // The per-user folder of the settings file; empty: UserSettingsFolder().
+    std::string user_settings_folder;
+    // Tells whether a folder can be written; empty: IsFolderWritable.
+    std::function<bool(const std::string& folder)> folder_writable;
     // The folder of the stand-by bitmap "blank.bmp"; empty: the executable's folder.
     std::string standby_folder;
     // Ends the program after a frame failed and was reported. Null: the application's
     // event loop is left with the code.
     std::function<void(int exit_code)> end_program;
+    // The clock the presentation is paced by; null: the system's.
+    RefreshPacer::TimeSource* frame_clock = nullptr;
+    // The display's refresh rate in Hz; 0: as the window's screen reports it.
+    double refresh_rate = 0;
 };
 
 class MainWindow : public QMainWindow {
@@ -74,6 +87,10 @@ public:
     // The file dialog's file name, shared by Open and Save As.
     const std::string& DialogFileName() const { return file_name_; }
     PictureWidget* DrawingArea() const { return drawing_area_; }
+    // The settings file this window reads and the Options dialog writes.
+    const std::string& SettingsFile() const { return settings_file_; }
+    // The pacing of the presentation to the display's refresh.
+    const RefreshPacer& Pacer() const { return pacer_; }
 
     // The secondary windows if they exist (null otherwise).
     InfoWindow* ExistingInfoWindow() const;
@@ -103,6 +120,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -118,6 +136,8 @@ private:
     SettingsDialog& frmSettings();
 
     void RestartFrameLoop();
+    // The refresh rate of the screen the window is on (or the one given in the options).
+    double DisplayRefreshRate() const;
     void FrameFailed(const Error& error);
     std::string BuildInfo() const;
 
@@ -137,6 +157,7 @@ private:
     bool view_running_ = false;
     float model_spin_ = 0;
     QTimer frame_timer_;
+    RefreshPacer pacer_;
     DrawBuffers draw_buffers_;
     // Changes whenever the running loop is replaced or stopped; a frame that sees it
     // change while its events run presents nothing.

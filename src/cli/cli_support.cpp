@@ -49,11 +49,20 @@ bool IsModelName(const std::string& path) {
     return last == "rsm";
 }
 
-float OpenModel(const std::string& path, RsmModel& model) {
+void RequireModelArgument(const std::string& path) {
+    if (path.empty()) throw Error(kErrFileNotFound, "no model file name was given (the name is empty)");
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::u8path(path), ec)) {
+        throw Error(kErrFileNotFound, path + ": is a folder, not a model file");
+    }
     if (!IsModelName(path)) {
         throw Error(kErrInvalidFormat,
                     path + ": not a model file (the name does not end in \"rsm\")");
     }
+}
+
+float OpenModel(const std::string& path, RsmModel& model) {
+    RequireModelArgument(path);
     RsmModel loaded;
     LoadRsm(std::filesystem::u8path(path), loaded);
     const float extent = CenterRootMesh(loaded);

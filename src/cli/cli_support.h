@@ -29,6 +29,10 @@ void WriteOut(std::string_view text);
 // "rsm" in any letter case: the names the viewer reads as models.
 bool IsModelName(const std::string& path);
 
+// Refuses, with an Error saying what is wrong, a model argument that is empty, names a
+// folder, or a name IsModelName refuses (in that order).
+void RequireModelArgument(const std::string& path);
+
 // Opens a model as the viewer does: the name must end in "rsm", the file is read
 // and its first mesh centred. Returns the extent of the first mesh. Throws Error.
 float OpenModel(const std::string& path, RsmModel& model);

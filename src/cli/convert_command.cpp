@@ -70,9 +70,15 @@ int Parse(const std::vector<std::string>& args, Options& options) {
     if (!options.output.empty() && options.inputs.size() > 1) {
         return UsageError("convert", "-o takes a single FILE; use -d DIR for several");
     }
-    if (!options.folder.empty() &&
-        !std::filesystem::is_directory(std::filesystem::u8path(options.folder))) {
-        return UsageError("convert", "-d " + options.folder + ": no such folder");
+    if (!options.folder.empty()) {
+        const std::filesystem::path folder = std::filesystem::u8path(options.folder);
+        std::error_code ec;
+        if (!std::filesystem::exists(folder, ec)) {
+            return UsageError("convert", "-d " + options.folder + ": no such folder");
+        }
+        if (!std::filesystem::is_directory(folder, ec)) {
+            return UsageError("convert", "-d " + options.folder + ": not a folder");
+        }
     }
     return -1;
 }

@@ -15,8 +15,9 @@ void PrintUsage(std::FILE* out) {
     for (const plovant::cli::Command& c : plovant::cli::RegisteredCommands()) {
         std::fprintf(out, "  %-10s %s\n", c.name.c_str(), c.summary.c_str());
     }
-    std::fprintf(out, "\nRun '%s COMMAND --help' for the arguments of a command.\n",
-                 plovant::cli::kProgramName);
+    std::fprintf(out, "\nRun '%s COMMAND --help' for the arguments of a command,\n"
+                      "'%s --version' for the version.\n",
+                 plovant::cli::kProgramName, plovant::cli::kProgramName);
 }
 
 }  // namespace
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
+        return kExitSuccess;
+    }
+    if (name == "--version" || name == "-V") {
+        std::printf("%s %s\n", kProgramName, PLOVANT_VERSION);
         return kExitSuccess;
     }
     const std::vector<std::string> args(argv + 2, argv + argc);

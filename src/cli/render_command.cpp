@@ -1,5 +1,6 @@
 // plovant-cli render FILE -o OUT.png: opens a model as the viewer does, runs the frame loop
 // for a number of frames in an off-screen window and writes the last frame as PNG.
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -8,14 +9,17 @@
 #include <system_error>
 
 #include <QImage>
+#include <QImageWriter>
 #include <QString>
 
 #include "app/settings.h"
 #include "cli/cli_support.h"
 #include "cli/command.h"
 #include "model/binary_file.h"
+#include "platform/dx7/direct_draw7.h"
 #include "platform/executable_folder.h"
 #include "platform/platform_window.h"
+#include "platform/settings_location.h"
 #include "render/model_view.h"
 #include "render/render_scene.h"
 
@@ -30,13 +34,18 @@ constexpr const char* kHelp =
     "Opens the model FILE as the viewer does (reads it, centres its first mesh, puts the\n"
     "camera in front of it, loads its textures from the data folder with the stand-by\n"
     "bitmap for missing ones), runs the frame loop for a number of frames and writes the\n"
-    "last frame's picture as a PNG file.\n"
+    "last frame's picture as a PNG, BMP or JPEG file, as the name of OUT ends.\n"
     "\n"
-    "  -o OUT.png      the picture to write (replaced only when it is complete)\n"
+    "  -o OUT.png      the picture to write (replaced only when it is complete); its name\n"
+    "                  ends in .png, .bmp, .jpg or .jpeg (any letter case)\n"
     "  --frames N      frames to run, N >= 1 (default 1); the model turns a little each frame\n"
-    "  --size WxH      picture size in pixels (default 427x389, the viewer's)\n"
+    "  --size WxH      picture size in pixels (default 427x389, the viewer's); each side\n"
+    "                  from 1 to 16384, at most 67108864 pixels in all (8192x8192,\n"
+    "                  16384x4096): the most one drawing surface of 4-byte pixels holds\n"
     "  --data DIR      the game's data folder, whose texture subfolder holds the bitmaps\n"
-    "                  (default: the folder in dovekit.ini beside the program)\n"
+    "                  (default: the folder in the settings file dovekit.ini: beside the\n"
+    "                  program, or ~/.config/plovant/ where the program's folder is\n"
+    "                  read-only)\n"
     "  --wireframe     draw the edges of the faces only\n"
     "  --no-smooth     nearest-texel texture magnification\n"
     "  --untextured    draw the faces without textures\n"
@@ -47,7 +56,9 @@ constexpr const char* kHelp =
     "                  largest side of its first mesh)\n";
 
 constexpr int kDefaultWidth = 427, kDefaultHeight = 389;
-constexpr int kMaxSide = 16384;
+constexpr int kMaxSide = dx7::kMaxSurfaceSide;
+// The device draws into surfaces of 4-byte pixels, each at most kMaxSurfaceBytes.
+constexpr int64_t kMaxPixels = dx7::kMaxSurfaceBytes / 4;
 constexpr long kMaxFrames = 1000000;
 
 struct Options {
@@ -77,7 +88,22 @@ bool ParseSize(const std::string& text, int& width, int& height) {
     const size_t x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
     return ParseNumber(text.substr(0, x), width) && ParseNumber(text.substr(x + 1), height) &&
-           width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
+           width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
+           int64_t{width} * height <= kMaxPixels;
+}
+
+// The picture format the name of `output` asks for ("png", "bmp", "jpg"), from its
+// ending in any letter case; empty when the ending names none this program writes.
+std::string PictureFormat(const std::string& output) {
+    std::string ending = PathText(fs::u8path(output).extension());
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string format = ending == ".png" ? "png"
+                               : ending == ".bmp" ? "bmp"
+                               : ending == ".jpg" || ending == ".jpeg" ? "jpg"
+                                                                         : "";
+    // JPEG needs Qt's image plug-in; where it is missing, the name is refused up front.
+    if (format.empty() || !QImageWriter::supportedImageFormats().contains(format.c_str())) return {};
+    return format;
 }
 
 // Parses the arguments; returns an exit code when the command must stop.
@@ -117,6 +143,10 @@ int Parse(const std::vector<std::string>& args, Options& options) {
         };
         if (a == "-o") {
             if (v.empty()) return bad("needs a file name");
+            if (PictureFormat(v).empty()) {
+                return bad("cannot write a picture of that kind: the name must end in .png, "
+                           ".bmp, .jpg or .jpeg");
+            }
             options.output = v;
         } else if (a == "--frames") {
             if (!ParseNumber(v, options.frames) || options.frames < 1 ||
@@ -125,7 +155,10 @@ int Parse(const std::vector<std::string>& args, Options& options) {
             }
         } else if (a == "--size") {
             if (!ParseSize(v, options.width, options.height)) {
-                return bad("not a size WxH with sides from 1 to " + std::to_string(kMaxSide));
+                return bad("not a size WxH with sides from 1 to " + std::to_string(kMaxSide) +
+                           " and at most " + std::to_string(kMaxPixels) +
+                           " pixels in all (a drawing surface holds at most " +
+                           std::to_string(dx7::kMaxSurfaceBytes) + " bytes of 4-byte pixels)");
             }
         } else if (a == "--data") {
             options.data = v;
@@ -148,11 +181,11 @@ int Parse(const std::vector<std::string>& args, Options& options) {
     return -1;
 }
 
-// The data folder of the settings file beside the program, without creating the file
-// when it is missing (the viewer creates it; a rendering tool should leave no trace).
+// The data folder of the settings file the viewer uses, without creating the file when it
+// is missing (the viewer creates it; a rendering tool should leave no trace).
 std::string DataPathFromSettings() {
     Settings settings;
-    const std::string file = SettingsFilePath(ExecutableFolder());
+    const std::string file = FindSettingsFile(ExecutableFolder(), UserSettingsFolder());
     std::error_code error;
     const fs::path path = fs::u8path(file);
     if (fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error) {
@@ -161,15 +194,15 @@ std::string DataPathFromSettings() {
     return settings.DataPath;
 }
 
-// Writes `picture` as PNG to a temporary file beside `output`, which then takes the
-// output's place: the output is never left half-written.
-void WritePng(const QImage& picture, const std::string& output) {
+// Writes `picture` in the format its name asks for to a temporary file beside `output`,
+// which then takes the output's place: the output is never left half-written.
+void WritePicture(const QImage& picture, const std::string& output) {
     const fs::path out = fs::u8path(output);
     const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
     const fs::path temp =
         folder / fs::u8path("." + PathText(out.filename()) + ".part");
     const QString temp_name = QString::fromStdString(PathText(temp));
-    if (!picture.save(temp_name, "PNG")) {
+    if (!picture.save(temp_name, PictureFormat(output).c_str())) {
         std::error_code ignored;
         fs::remove(temp, ignored);
         throw Error(kErrPathFileAccess, output + ": cannot write the picture (the folder does "
@@ -193,10 +226,7 @@ int RunRender(const std::vector<std::string>& args) {
     if (const int stop = Parse(args, options); stop >= 0) return stop;
 
     try {
-        if (!IsModelName(options.input)) {
-            throw Error(kErrInvalidFormat,
-                        options.input + ": not a model file (the name does not end in \"rsm\")");
-        }
+        RequireModelArgument(options.input);
         // Read first: a bad model fails before any device work.
         OpenedModel opened = ReadViewModel(fs::u8path(options.input));
         Settings settings;
@@ -233,7 +263,7 @@ int RunRender(const std::vector<std::string>& args) {
         } catch (const Error& e) {
             throw Error(e.number(), options.input + ": cannot draw a frame: " + e.description());
         }
-        WritePng(window.Picture(), options.output);
+        WritePicture(window.Picture(), options.output);
         ShutdownDirect3D(device, textures);
     } catch (const Error& e) {
         PrintError(e.description());

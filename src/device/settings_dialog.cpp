@@ -1,5 +1,7 @@
 #include "device/settings_dialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 
 #include "platform/dialogs.h"
+#include "ui/fit_captions.h"
 #include "ui/twips.h"
 
 namespace plovant {
@@ -17,6 +20,9 @@ namespace plovant {
 namespace {
 
 constexpr int kClientWidth = 6105, kClientHeight = 3285;
+// The space kept between boxes side by side, and inside a frame's or the dialog's right
+// edge, when captions are widened to fit their text.
+constexpr int kCaptionGap = 105, kCaptionMargin = 240;
 
 template <typename W>
 W* Place(W* widget, const char* name, int left, int top, int width, int height) {
@@ -120,6 +126,11 @@ void SettingsDialog::Form_Load() {
     cboDispMode_->setCurrentIndex(-1);
 
     txtRagnaPath_->setText(QString::fromStdString(settings_.DataPath));
+
+    // With the entries in place, every caption gets the width its text needs in the font
+    // in use; the dialog grows where they need more room than it was drawn with.
+    const int needed = FitCaptions(this, TwipsToPixels(kCaptionGap), TwipsToPixels(kCaptionMargin));
+    setFixedSize(std::max(TwipsToPixels(kClientWidth), needed), TwipsToPixels(kClientHeight));
 }
 
 void SettingsDialog::Form_Activate() {

@@ -2,7 +2,8 @@
 // start-up, the render switches as check boxes, and the game data folder. Only
 // "Wireframe" and "Smooth" can be changed, and they act at once; the data folder takes
 // effect on OK, which also writes the settings file. The dialog is created once per run
-// and only ever hidden: OK, Cancel, Escape and its close box hide it.
+// and only ever hidden: OK, Cancel, Escape and its close box hide it. When it is first
+// shown, its captions are sized to fit their texts in the font in use (FitCaptions).
 #pragma once
 
 #include <string>

@@ -1,6 +1,9 @@
 // The file dialog and the message boxes, reached through one small interface so that
 // the windows never depend on how they are shown. The viewer implements it with Qt's
 // dialogs (ui/qt_dialogs.h); tests answer it with scripted replies.
+//
+// A file dialog decides what it shows from names and file kinds alone: it never opens a
+// file to look at its contents (a file such as /proc/kmsg would block it for good).
 #pragma once
 
 #include <optional>
@@ -30,6 +33,10 @@ public:
     // Shows a Save dialog, likewise. It asks nothing about existing files.
     virtual std::optional<std::string> ShowSave(const std::string& filter,
                                                 const std::string& file_name) = 0;
+
+    // Asks a question with Yes and No buttons (No is the default, and what closing the
+    // box answers); true for Yes.
+    virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
 
     // Shows a modal message box with an OK button and returns when it is dismissed.
     virtual void ShowMessage(const std::string& title, const std::string& text,

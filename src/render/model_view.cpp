@@ -4,12 +4,18 @@
 #include <algorithm>
 
 #include "device/texture_loader.h"
+#include "model/model_signature.h"
 
 namespace plovant {
 
 OpenedModel ReadViewModel(const std::filesystem::path& path) {
     OpenedModel opened;
-    LoadRsm(path, opened.model);
+    try {
+        LoadRsm(path, opened.model);
+    } catch (const Error& failure) {
+        // A file that is not a model, or one of another version, is called so first.
+        throw ExplainModelReadFailure(path, failure);
+    }
     opened.extent = CenterRootMesh(opened.model);
     return opened;
 }

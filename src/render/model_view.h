@@ -21,7 +21,8 @@ struct OpenedModel {
 };
 
 // Reads the RSM file at `path` (LoadRsm) and centres its first mesh (CenterRootMesh).
-// Throws plovant::Error naming the file and the problem; nothing of the caller's changes.
+// Throws plovant::Error naming the file and the problem, with what the file's first
+// bytes say about it put first (ExplainModelReadFailure); nothing of the caller's changes.
 OpenedModel ReadViewModel(const std::filesystem::path& path);
 
 // The camera reset of an open, for a model whose first mesh has `model_extent`: the same

@@ -86,6 +86,7 @@ void RenderScene(DeviceState& device, const RsmModel& model,
     // Whatever the events change (model, textures, settings, camera) shows in the next
     // frame; this one presents the picture drawn before they ran.
     if (hooks.process_events && !hooks.process_events()) return;
+    if (hooks.wait_for_refresh) hooks.wait_for_refresh();
 
     try {
         Present(device);

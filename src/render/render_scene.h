@@ -30,6 +30,9 @@ struct FrameHooks {
     std::function<bool()> process_events;
     // Vertex storage reused between frames; null: DrawModel makes its own.
     DrawBuffers* buffers = nullptr;
+    // Waits for the display's next refresh, run right before the picture is presented.
+    // A window on a display sets it; off-screen drawing leaves it empty and is not paced.
+    std::function<void()> wait_for_refresh;
 };
 
 // Draws one frame, in this order:
@@ -40,9 +43,10 @@ struct FrameHooks {
 //   4. BeginScene; 5. DrawModel (textured when Textured is on); 6. EndScene;
 //   7. WindowRect = the window's outer rectangle;
 //   8. the window's pending events (hooks.process_events);
-//   9. unless step 8 said otherwise or shut the device down, Blt of BackBuffer (SourceRect) onto PrimarySurface
-//      at WindowRect, with DDBLT_WAIT; the primary surface's clipper hands the picture to
-//      the window.
+//   9. unless step 8 said otherwise or shut the device down: the wait for the display's
+//      refresh (hooks.wait_for_refresh), then Blt of BackBuffer (SourceRect) onto
+//      PrimarySurface at WindowRect, with DDBLT_WAIT; the primary surface's clipper hands
+//      the picture to the window.
 // The transforms are not touched: UpdateCamera sets the view and world before.
 //
 // A failure of any step is raised as plovant::Error with the device's result code (lack

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 
 namespace plovant {
 
@@ -95,24 +96,54 @@ std::optional<std::string> QtDialogs::ShowSave(const std::string& filter,
     return ShowFileDialog(true, filter, file_name);
 }
 
-std::optional<std::string> QtDialogs::ShowFileDialog(bool save, const std::string& filter,
-                                                     const std::string& file_name) {
-    QFileDialog dialog(parent_);
-    dialog.setNameFilter(QString::fromStdString(QtFilterFromPipes(filter)));
+NameOnlyIconProvider::NameOnlyIconProvider() { setOptions(DontUseCustomDirectoryIcons); }
+
+QIcon NameOnlyIconProvider::icon(const QFileInfo& info) const {
+    // Kinds come from the file system's entry (no contents are read); types from the name.
+    if (info.isDir()) return QFileIconProvider::icon(info.isRoot() ? Drive : Folder);
+    const QMimeType mime =
+        QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    return QIcon::fromTheme(mime.iconName(), QFileIconProvider::icon(File));
+}
+
+QString NameOnlyIconProvider::type(const QFileInfo& info) const {
+    if (info.isDir()) return info.isRoot() ? QStringLiteral("Drive") : QStringLiteral("Folder");
+    const QMimeType mime =
+        QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    if (mime.isDefault()) return QStringLiteral("File");
+    return mime.comment().isEmpty() ? mime.name() : mime.comment();
+}
+
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, bool save, const std::string& filter,
+                                            const std::string& file_name,
+                                            NameOnlyIconProvider& icons) {
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    // Qt's own dialog, so that what it looks at is under control; its icons and types
+    // from names only, before it lists any folder.
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setOption(QFileDialog::DontUseCustomDirectoryIcons, true);
+    dialog->setIconProvider(&icons);
+    dialog->setNameFilter(QString::fromStdString(QtFilterFromPipes(filter)));
     // Any name may be typed, also one that does not exist; saving asks nothing.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
 
     DialogStart start = SplitDialogFileName(file_name);
     QString folder = QString::fromStdString(start.folder);
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog->setDirectory(folder);
     if (!start.name.empty() && !start.name_is_pattern) {
-        dialog.selectFile(QString::fromStdString(start.name));
+        dialog->selectFile(QString::fromStdString(start.name));
     }
+    return dialog;
+}
 
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList chosen = dialog.selectedFiles();
+std::optional<std::string> QtDialogs::ShowFileDialog(bool save, const std::string& filter,
+                                                     const std::string& file_name) {
+    NameOnlyIconProvider icons;
+    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent_, save, filter, file_name, icons);
+    if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog->selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
     return QDir::toNativeSeparators(chosen.first()).toStdString();
 }
@@ -129,6 +160,14 @@ void QtDialogs::ShowMessage(const std::string& title, const std::string& text,
     QMessageBox box(qt_icon, QString::fromStdString(title), QString::fromStdString(text),
                     QMessageBox::Ok, parent_);
     box.exec();
+}
+
+bool QtDialogs::AskYesNo(const std::string& title, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 }  // namespace plovant

@@ -2,11 +2,15 @@
 // QMessageBox, modal to a parent window.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include <QFileIconProvider>
+
 #include "platform/dialogs.h"
 
+class QFileDialog;
 class QWidget;
 
 namespace plovant {
@@ -21,12 +25,31 @@ public:
                                         const std::string& file_name) override;
     void ShowMessage(const std::string& title, const std::string& text,
                      MessageIcon icon) override;
+    bool AskYesNo(const std::string& title, const std::string& text) override;
 
 private:
     std::optional<std::string> ShowFileDialog(bool save, const std::string& filter,
                                               const std::string& file_name);
     QWidget* parent_;
 };
+
+// Icons and type names for a file dialog, told from a file's name and kind alone. Qt's
+// own provider opens a file to guess its type when the name does not tell it, which
+// blocks for good on files such as /proc/kmsg.
+class NameOnlyIconProvider final : public QFileIconProvider {
+public:
+    NameOnlyIconProvider();
+    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo& info) const override;
+    QString type(const QFileInfo& info) const override;
+};
+
+// The file dialog QtDialogs shows (not yet shown): Qt's own dialog rather than the
+// platform's, whose look-ups cannot be controlled, with `icons` as its icon provider.
+// `icons` must outlive the dialog.
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, bool save, const std::string& filter,
+                                            const std::string& file_name,
+                                            NameOnlyIconProvider& icons);
 
 // Turns a filter of "|"-separated description and pattern pairs
 // ("Ragnarok Model files (*.rsm)|*.rsm") into Qt's form, one "Description (patterns)"

@@ -38,6 +38,10 @@ public:
     std::deque<std::optional<std::string>> answers;
     std::vector<FileRequest> requests;
     std::vector<Message> messages;
+    // Answers of the Yes/No questions, in order (an empty queue answers No), and the
+    // questions asked.
+    std::deque<bool> yes_no_answers;
+    std::vector<Message> questions;
 
     void Answer(std::optional<std::string> path) { answers.push_back(std::move(path)); }
 
@@ -52,6 +56,13 @@ public:
     void ShowMessage(const std::string& title, const std::string& text,
                      MessageIcon icon) override {
         messages.push_back({title, text, icon});
+    }
+    bool AskYesNo(const std::string& title, const std::string& text) override {
+        questions.push_back({title, text, MessageIcon::None});
+        if (yes_no_answers.empty()) return false;
+        const bool yes = yes_no_answers.front();
+        yes_no_answers.pop_front();
+        return yes;
     }
 
 private:

@@ -69,6 +69,45 @@ TEST_F(SaveAsTest, AnExistingFileIsReplacedWithoutAQuestion) {
     EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+TEST_F(SaveAsTest, AFileOnlyTheAddedEndingNamesIsReplacedOnlyAfterAYes) {
+    WriteFile(Root() / "model.3ds", {'o', 'l', 'd'});
+    // The dialog saw "model"; "model.3ds" was never shown as the choice.
+    SaveAs((Root() / "model").string());
+    ASSERT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_EQ(dialogs_.questions[0].title, "Plovant");
+    EXPECT_EQ(dialogs_.questions[0].text,
+              (Root() / "model.3ds").string() + " already exists.\nDo you want to replace it?");
+    EXPECT_EQ(Contents(Root() / "model.3ds"), "old");  // No: kept
+    EXPECT_TRUE(dialogs_.messages.empty());
+    // The dialog still starts from the name chosen.
+    EXPECT_EQ(Window().DialogFileName(), (Root() / "model").string());
+
+    dialogs_.yes_no_answers.push_back(true);
+    SaveAs((Root() / "model").string());
+    EXPECT_EQ(dialogs_.questions.size(), 2u);
+    EXPECT_EQ(Contents(Root() / "model.3ds").substr(0, 2), "\x4D\x4D");  // Yes: replaced
+
+    // The same file picked in the dialog itself is replaced without a question.
+    WriteFile(Root() / "model.3ds", {'o', 'l', 'd'});
+    SaveAs((Root() / "model.3ds").string());
+    EXPECT_EQ(dialogs_.questions.size(), 2u);
+    EXPECT_NE(Contents(Root() / "model.3ds"), "old");
+}
+
+TEST_F(SaveAsTest, AnythingAtTheAddedNameIsAskedAbout) {
+    // A link that leads nowhere would be written through: asked about too.
+    std::filesystem::create_symlink(Root() / "missing-target", Root() / "dangling.3ds");
+    SaveAs((Root() / "dangling").string());
+    EXPECT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(Root() / "missing-target"));
+    // Upper-case endings are not ".3ds": "M.3DS" becomes "M.3DS.3ds", which is new.
+    WriteFile(Root() / "M.3DS", {'o', 'l', 'd'});
+    SaveAs((Root() / "M.3DS").string());
+    EXPECT_EQ(dialogs_.questions.size(), 1u);
+    EXPECT_EQ(Contents(Root() / "M.3DS"), "old");
+    EXPECT_TRUE(std::filesystem::exists(Root() / "M.3DS.3ds"));
+}
+
 TEST_F(SaveAsTest, CancelWritesNothingAndSaysNothing) {
     const std::vector<std::string> before = FilesIn(Root());
     SaveAs(std::nullopt);

@@ -23,6 +23,9 @@ if [[ "${1:-}" != --inner ]]; then
     exec xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" "$0" --inner "$@"
 fi
 shift
+# The viewer runs on the X server started above, whatever platform the caller chose for
+# Qt (the unit tests run with QT_QPA_PLATFORM=offscreen).
+export QT_QPA_PLATFORM=xcb
 
 bin_dir=$(cd "$1" && pwd)
 data_dir=$(cd "$2" && pwd)

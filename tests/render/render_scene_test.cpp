@@ -4,6 +4,8 @@
 
 #include <QImage>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/platform_window.h"
 #include "recording_device.h"
@@ -149,6 +151,32 @@ TEST(RenderScene, AFrameWhoseEventsSayNoIsNotPresented) {
     };
     RenderScene(viewer.device, OneTriangle(), {}, Settings{}, hooks);
     EXPECT_EQ(viewer.window.PresentCount(), 0);
+}
+
+TEST(RenderScene, TheRefreshWaitComesAfterTheEventsAndRightBeforeThePresent) {
+    Viewer viewer;
+    FrameHooks hooks = viewer.Hooks();
+    std::vector<std::string> order;
+    hooks.process_events = [&] {
+        order.push_back("events");
+        return true;
+    };
+    hooks.wait_for_refresh = [&] {
+        order.push_back("wait, " + std::to_string(viewer.window.PresentCount()) + " presented");
+    };
+    RenderScene(viewer.device, OneTriangle(), {}, Settings{}, hooks);
+    EXPECT_EQ(order, (std::vector<std::string>{"events", "wait, 0 presented"}));
+    EXPECT_EQ(viewer.window.PresentCount(), 1);
+
+    // A frame that is not presented does not wait for the display either.
+    order.clear();
+    hooks.process_events = [&] {
+        order.push_back("events");
+        return false;
+    };
+    RenderScene(viewer.device, OneTriangle(), {}, Settings{}, hooks);
+    EXPECT_EQ(order, std::vector<std::string>{"events"});
+    EXPECT_EQ(viewer.window.PresentCount(), 1);
 }
 
 TEST(RenderScene, MovedWindowIsFollowedAtTheNextFrameAndTheBufferKeepsItsSize) {

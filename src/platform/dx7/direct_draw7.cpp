@@ -15,9 +15,6 @@ namespace plovant::dx7 {
 
 namespace {
 
-constexpr int kMaxSurfaceSide = 16384;
-constexpr int64_t kMaxSurfaceBytes = 256LL * 1024 * 1024;
-
 constexpr uint32_t DDEDM_REFRESHRATES = 0x1;
 constexpr uint32_t DDEDM_STANDARDVGAMODES = 0x2;
 
@@ -155,7 +152,12 @@ SurfacePtr DirectDraw7::CreateSurface(const DDSURFACEDESC2& desc) {
     }
     const int64_t pitch = ((static_cast<int64_t>(desc.dwWidth) * layout.bytes_per_pixel) + 3) & ~int64_t{3};
     if (pitch * desc.dwHeight > kMaxSurfaceBytes) {
-        ThrowDxError(DDERR_OUTOFMEMORY, "DirectDraw7.CreateSurface: not enough memory for the surface.");
+        ThrowDxError(DDERR_OUTOFMEMORY, "DirectDraw7.CreateSurface: a surface of " +
+                                            std::to_string(desc.dwWidth) + " x " +
+                                            std::to_string(desc.dwHeight) + " would take " +
+                                            std::to_string(pitch * desc.dwHeight) +
+                                            " bytes, more than the " +
+                                            std::to_string(kMaxSurfaceBytes) + " a surface may take.");
     }
     format.dwSize = 32;
     made.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;

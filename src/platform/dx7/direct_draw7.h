@@ -15,6 +15,11 @@ class PlatformWindow;
 
 namespace plovant::dx7 {
 
+// The largest side of a surface, and the most memory one surface may take (its row
+// pitch times its height): 67,108,864 pixels of 4 bytes, 8192 x 8192 or 16384 x 4096.
+inline constexpr int kMaxSurfaceSide = 16384;
+inline constexpr int64_t kMaxSurfaceBytes = 256LL * 1024 * 1024;
+
 // Binds a primary surface's blits to a window: what a blit puts onto the screen lands
 // only inside the window's drawing area, and is handed to the window to show.
 class DirectDrawClipper {
