@@ -1,6 +1,7 @@
 // The links between nodes, worked out once every node is read.
 //
-// Parents are found by name; of nodes sharing a name, the first in the file is the one
+// Parents are found by name, byte for byte (letter case counts, as in the readers that
+// look names up in a map); of nodes sharing a name, the first in the file is the one
 // found. A parent not found, or a node naming itself, leaves the node a root. A parent
 // chain that loops is cut at the repeat: walking up from each node in file order, the
 // node whose parent is already on the walk becomes a root.
