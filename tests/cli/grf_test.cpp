@@ -268,5 +268,20 @@ TEST_F(GrfCli, ExportWritesModelsInsideTheArchiveLikeTheirFiles) {
     EXPECT_EQ(cli("export --grf ../m.grf data/model/none.rsm -d b").status, 1);
 }
 
+TEST_F(GrfCli, SceneReadsAModelInsideTheArchive) {
+    WriteModelArchive(folder_ / "m.grf");
+    const GrfRun run = cli("scene --grf ../m.grf 'data\\model\\TREE.rsm'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const GrfRun plain = cli("scene '" + Sample("tree.rsm").string() + "'");
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_TRUE(run.out.starts_with("../m.grf: data\\model\\tree.rsm: RSM ")) << run.out;
+    EXPECT_EQ(run.out.substr(run.out.find('\n')), plain.out.substr(plain.out.find('\n')));
+    EXPECT_EQ(cli("scene --grf ../m.grf --json 'data/model/*.rsm'").out.size(),
+              cli("scene --json '" + Sample("house.rsm").string() + "'").out.size() +
+                  cli("scene --json '" + Sample("tree.rsm").string() + "'").out.size());
+    EXPECT_EQ(cli("scene --grf ../m.grf data/model/none.rsm").status, 1);
+    EXPECT_EQ(cli("scene --grf").status, 2);
+}
+
 }  // namespace
 }  // namespace plovant
