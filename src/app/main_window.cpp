@@ -20,6 +20,7 @@
 #include "platform/settings_location.h"
 #include "render/model_view.h"
 #include "render/render_scene.h"
+#include "render/scene_model.h"
 #include "ui/info_window.h"
 #include "ui/picture_widget.h"
 #include "ui/qt_dialogs.h"
@@ -36,7 +37,11 @@ namespace {
 // Drawing area below the menu bar, in twips.
 constexpr int kClientWidth = 6405, kClientHeight = 5835;
 
-constexpr char kOpenFilter[] = "Ragnarok Model files (*.rsm)|*.rsm";
+// The first entry is the one the viewer has always offered; the second adds the ".rsm2"
+// files, which the scene layer reads.
+constexpr char kOpenFilter[] =
+    "Ragnarok Model files (*.rsm)|*.rsm|"
+    "Ragnarok Model files of every version (*.rsm *.rsm2)|*.rsm;*.rsm2";
 constexpr char kSaveFilter[] = "3DS file (*.3ds)|*.3ds";
 constexpr char kRenderErrorTitle[] = "Error Rendering...";
 
@@ -221,14 +226,14 @@ void MainWindow::mnuOpen_Click() {
     if (!chosen) return;  // Cancel changes nothing and says nothing.
 
     const std::string name = FileNameWithoutFolder(*chosen);
-    const bool read_model = HasRsmEnding(name);
+    const bool read_model = HasRsmEnding(name) || HasRsm2Ending(name);
     const std::string previous_file_name = file_name_;
     file_name_ = *chosen;
     try {
         // Everything that can fail runs first, into new objects, so that a failure leaves
         // the model, its textures, the windows, the camera and the frame loop untouched.
         OpenedModel opened;
-        if (read_model) opened = ReadViewModel(*chosen);
+        if (read_model) opened = ReadAnyViewModel(*chosen);
         std::vector<dx7::SurfacePtr> textures =
             LoadViewTextures(device_, read_model ? opened.model : model_, settings_.DataPath,
                              options_.standby_folder);

@@ -140,6 +140,59 @@ if ((measure > 0)); then
         'BEGIN { printf "viewer CPU while showing the model: %.2f s in %d s (%.0f%% of one core)\n", c / t, s, 100 * c / t / s }'
 fi
 
+# A ".rsm2" file (version 2.3: one quad node, 20 units wide, with a sample's texture),
+# written here byte by byte, opened through the same menu with its whole path typed.
+# (The inner printf spells each byte as \xHH, the outer one writes it.)
+le32() { printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) \
+                $((($1 >> 16) & 255)) $((($1 >> 24) & 255)))"; }
+u16() { printf "$(printf '\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)))"; }
+text() { le32 ${#1}; printf '%s' "$1"; }
+write_rsm2_quad() {
+    local one=0x3f800000 ten=0x41200000 minus_ten=0xc1200000
+    {
+        printf 'GRSM\x02\x03'
+        le32 0; le32 0; printf '\xff'; le32 0x41f00000      # length, shading, alpha, 30 fps
+        le32 1; text quad                                    # the root node
+        le32 1; text quad; text ""                           # one node, no parent
+        le32 1; text mill_wood.bmp                           # its texture
+        le32 $one; le32 0; le32 0; le32 0; le32 $one; le32 0; le32 0; le32 0; le32 $one
+        le32 0; le32 0; le32 0                               # the offset
+        le32 4
+        le32 $minus_ten; le32 $minus_ten; le32 0; le32 $ten; le32 $minus_ten; le32 0
+        le32 $ten; le32 $ten; le32 0; le32 $minus_ten; le32 $ten; le32 0
+        le32 4
+        le32 0xffffffff; le32 0; le32 0; le32 0xffffffff; le32 $one; le32 0
+        le32 0xffffffff; le32 $one; le32 $one; le32 0xffffffff; le32 0; le32 $one
+        le32 2                                               # two faces of 24 bytes
+        le32 24; u16 0; u16 1; u16 2; u16 0; u16 1; u16 2; u16 0; u16 0; le32 0; le32 0
+        le32 24; u16 0; u16 2; u16 3; u16 0; u16 2; u16 3; u16 0; u16 0; le32 0; le32 0
+        le32 0; le32 0; le32 0; le32 0                       # no keys, no texture animation
+        le32 0                                               # no volume boxes
+    } >"$1"
+}
+rsm2="$work/quad.rsm2"
+write_rsm2_quad "$rsm2"
+xdotool windowfocus "$main"
+sleep 0.2
+open_file_menu
+dialog=$(wait_window '^Open') ||
+    { xdotool key o; dialog=$(wait_window '^Open'); } ||
+    { open_file_menu; dialog=$(wait_window '^Open'); } ||
+    fail "the Open dialog did not appear for the .rsm2 file"
+xdotool windowfocus "$dialog"
+sleep 0.3
+xdotool type --delay 10 "$rsm2"
+xdotool key Return
+wait_window '^Plovant - \[quad\.rsm2\]$' >/dev/null ||
+    fail "the caption did not become 'Plovant - [quad.rsm2]'"
+sleep 1
+import -window root "$work/screen3.png"
+blue=$(convert "$work/screen3.png" -crop "$area" +repage -fill white -opaque '#0000FF' \
+       -fill black +opaque white -format '%[fx:mean]' info:)
+echo "blue share of the drawing area with quad.rsm2: $blue"
+awk -v b="$blue" 'BEGIN { exit !(b > 0.30 && b < 0.98) }' ||
+    fail "quad.rsm2 is not drawn over the blue background ($blue blue)"
+
 # Escape closes the window and ends the program.
 xdotool windowfocus "$main"
 sleep 0.2
@@ -154,4 +207,4 @@ fi
 wait "$viewer_pid" && status=0 || status=$?
 viewer_pid=""
 [[ $status == 0 ]] || fail "the program ended with status $status"
-echo "passed: $sample_name opened through File, Open and drawn; Escape ended the program"
+echo "passed: $sample_name and quad.rsm2 opened through File, Open and drawn; Escape ended the program"
