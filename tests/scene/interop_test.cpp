@@ -4,8 +4,10 @@
 #include <filesystem>
 
 #include "errors/error.h"
+#include "model/binary_file.h"
 #include "scene/placement.h"
 #include "scene/scene_reader.h"
+#include "support/rsm_scene_writer.h"
 
 namespace plovant::scene {
 namespace {
@@ -74,6 +76,11 @@ TEST(InteropFiles, RagLiteOneFour) {
     const Scene s = LoadScene(Interop("raglite-v0104.rsm"));
     EXPECT_EQ(s.version.Text(), "1.4");
     ExpectRagLiteOneX(s);
+}
+
+TEST(InteropFiles, TheTestWriterRewritesRagLitesOneFourFileByteForByte) {
+    const std::vector<uint8_t> bytes = ReadBinaryFile(Interop("raglite-v0104.rsm"));
+    EXPECT_EQ(testing::WriteRsmScene(ReadScene(bytes, "raglite-v0104.rsm")), bytes);
 }
 
 TEST(InteropFiles, RagLiteOneFive) {
