@@ -109,13 +109,51 @@ public:
         targets_.push_back(target);
     }
 
-    // Renames every temporary file into place, in the order added.
+    // Renames every temporary file into place, in the order added. A target that is a
+    // folder is refused before anything moves. Existing targets are first moved aside;
+    // when a rename fails, the files already placed are taken back and the moved ones
+    // restored, so the targets are all replaced or none.
     void Commit() {
-        for (std::size_t i = 0; i < temporaries_.size(); ++i) {
+        for (const fs::path& target : targets_) {
             std::error_code ec;
+            if (fs::is_directory(target, ec)) Fail(target, EISDIR);
+        }
+        std::vector<fs::path> aside(targets_.size());
+        std::size_t placed = 0;
+        int failure = 0;
+        std::size_t failed = 0;
+        for (std::size_t i = 0; i < targets_.size() && !failure; ++i) {
+            std::error_code ec;
+            if (fs::symlink_status(targets_[i], ec).type() != fs::file_type::not_found) {
+                aside[i] =
+                    FolderOf(targets_[i]) /
+                    fs::u8path("." + PathText(targets_[i].filename()) + ".old-" + UniqueSuffix());
+                fs::rename(targets_[i], aside[i], ec);
+                if (ec) {
+                    aside[i].clear();
+                    failure = ec.value();
+                    failed = i;
+                    break;
+                }
+            }
             fs::rename(temporaries_[i], targets_[i], ec);
-            if (ec) Fail(targets_[i], ec.value());
-            temporaries_[i].clear();
+            if (ec) {
+                failure = ec.value();
+                failed = i;
+                break;
+            }
+            placed = i + 1;
+        }
+        std::error_code ignored;
+        if (failure) {
+            for (std::size_t i = 0; i <= failed && i < targets_.size(); ++i) {
+                if (i < placed) fs::remove(targets_[i], ignored);
+                if (!aside[i].empty()) fs::rename(aside[i], targets_[i], ignored);
+            }
+            Fail(targets_[failed], failure);
+        }
+        for (const fs::path& old : aside) {
+            if (!old.empty()) fs::remove(old, ignored);
         }
         temporaries_.clear();
     }
