@@ -12,12 +12,18 @@
 
 #include "cli/command.h"
 #include "model/binary_file.h"
+#include "render/scene_model.h"
 
 namespace plovant::cli {
 
 void PrintError(const std::string& message) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s\n", kProgramName, message.c_str());
+}
+
+void PrintWarning(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: warning: %s\n", kProgramName, message.c_str());
 }
 
 int UsageError(const std::string& command, const std::string& message) {
@@ -43,6 +49,7 @@ void WriteOut(std::string_view text) {
 
 bool IsModelName(const std::string& path) {
     const std::string name = PathText(std::filesystem::u8path(path).filename());
+    if (HasRsm2Ending(name)) return true;
     if (name.size() < 3) return false;
     std::string last = name.substr(name.size() - 3);
     for (char& c : last) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -55,19 +62,14 @@ void RequireModelArgument(const std::string& path) {
     if (std::filesystem::is_directory(std::filesystem::u8path(path), ec)) {
         throw Error(kErrFileNotFound, path + ": is a folder, not a model file");
     }
-    if (!IsModelName(path)) {
-        throw Error(kErrInvalidFormat,
-                    path + ": not a model file (the name does not end in \"rsm\")");
-    }
+    if (!IsModelName(path)) throw Error(kErrInvalidFormat, path + ": " + kNotAModelName);
 }
 
 float OpenModel(const std::string& path, RsmModel& model) {
     RequireModelArgument(path);
-    RsmModel loaded;
-    LoadRsm(std::filesystem::u8path(path), loaded);
-    const float extent = CenterRootMesh(loaded);
-    model = std::move(loaded);
-    return extent;
+    OpenedModel opened = ReadAnyViewModel(std::filesystem::u8path(path));
+    model = std::move(opened.model);
+    return opened.extent;
 }
 
 }  // namespace plovant::cli

@@ -16,6 +16,9 @@ inline constexpr const char* kProgramName = "plovant-cli";
 // Writes "plovant-cli: <message>" and a line end to stderr.
 void PrintError(const std::string& message);
 
+// Writes "plovant-cli: warning: <message>" and a line end to stderr.
+void PrintWarning(const std::string& message);
+
 // Writes a usage problem and the hint to use --help; returns kExitUsage.
 int UsageError(const std::string& command, const std::string& message);
 
@@ -25,16 +28,22 @@ bool WantsHelp(const std::vector<std::string>& args);
 // Writes `text` to stdout exactly as given (no line-end translation).
 void WriteOut(std::string_view text);
 
-// True when the last three characters of the file's name (without its folder) are
-// "rsm" in any letter case: the names the viewer reads as models.
+// True when the file's name (without its folder) ends in "rsm" or "rsm2" in any letter
+// case: the names the viewer reads as models.
 bool IsModelName(const std::string& path);
+
+// What is wrong with a name IsModelName refuses.
+inline constexpr const char* kNotAModelName =
+    "not a model file (the name ends neither in \"rsm\" nor in \"rsm2\")";
 
 // Refuses, with an Error saying what is wrong, a model argument that is empty, names a
 // folder, or a name IsModelName refuses (in that order).
 void RequireModelArgument(const std::string& path);
 
-// Opens a model as the viewer does: the name must end in "rsm", the file is read
-// and its first mesh centred. Returns the extent of the first mesh. Throws Error.
+// Opens a model as the viewer does (ReadAnyViewModel): the name must end in "rsm" or
+// "rsm2"; the first reader's model with its first mesh centred, or, where that reader
+// fails or the name ends in "rsm2", the scene layer's model placed and centred whole.
+// Returns the extent the camera is set from. Throws Error.
 float OpenModel(const std::string& path, RsmModel& model);
 
 }  // namespace plovant::cli
