@@ -13,6 +13,8 @@
 #include <QString>
 
 #include "app/settings.h"
+#include "archive/grf_archive.h"
+#include "cli/archive_models.h"
 #include "cli/cli_support.h"
 #include "cli/command.h"
 #include "model/binary_file.h"
@@ -49,6 +51,13 @@ constexpr const char* kHelp =
     "                  (default: the folder in the settings file dovekit.ini: beside the\n"
     "                  program, or ~/.config/plovant/ where the program's folder is\n"
     "                  read-only)\n"
+    "                  DIR may also be a GRF archive (a file ending in .grf): the\n"
+    "                  textures then come from its data\\texture\\. A DIR that does\n"
+    "                  not exist is an error. Each texture not found is named in a\n"
+    "                  warning and drawn with the stand-by bitmap\n"
+    "  --grf ARCHIVE   FILE is a model inside the GRF archive ARCHIVE (letter case and\n"
+    "                  \"\\\" or \"/\" do not matter; a pattern must match one model);\n"
+    "                  textures come from the same archive unless --data is given\n"
     "  --wireframe     draw the edges of the faces only\n"
     "  --no-smooth     nearest-texel texture magnification\n"
     "  --untextured    draw the faces without textures\n"
@@ -79,6 +88,7 @@ struct Options {
     long frames = 1;
     int width = kDefaultWidth, height = kDefaultHeight;
     std::optional<std::string> data;
+    std::optional<std::string> archive;  // --grf
     bool wireframe = false;
     bool smooth = true;
     bool textured = true;
@@ -151,6 +161,7 @@ int Parse(const std::vector<std::string>& args, Options& options) {
             continue;
         }
         const bool takes_value = a == "-o" || a == "--frames" || a == "--size" || a == "--data" ||
+                                 a == "--grf" ||
                                  a == "--tilt" || a == "--yaw" || a == "--pitch" ||
                                  a == "--distance" || a == "--time";
         if (!takes_value) return UsageError("render", "unknown option " + a);
@@ -179,7 +190,12 @@ int Parse(const std::vector<std::string>& args, Options& options) {
                            std::to_string(dx7::kMaxSurfaceBytes) + " bytes of 4-byte pixels)");
             }
         } else if (a == "--data") {
+            std::error_code error;
+            if (v.empty() || !fs::exists(fs::u8path(v), error)) return bad("no such folder or archive");
             options.data = v;
+        } else if (a == "--grf") {
+            if (v.empty()) return bad("needs an archive");
+            options.archive = v;
         } else if (a == "--tilt") {
             if (!ParseNumber(v, options.tilt)) return bad("not a number of degrees");
         } else if (a == "--yaw") {
@@ -273,12 +289,36 @@ int RunRender(const std::vector<std::string>& args) {
     if (const int stop = Parse(args, options); stop >= 0) return stop;
 
     try {
-        RequireModelArgument(options.input);
+        // A model inside an archive is read from a temporary copy, under its own name.
+        std::unique_ptr<ModelFile> model_file;
+        std::string model_path = options.input;
+        if (options.archive) {
+            const auto archive = std::make_shared<const GrfArchive>(*options.archive);
+            const std::vector<ModelInput> found = ExpandArchiveModels(archive, {options.input});
+            if (found.size() != 1) {
+                throw Error(kErrInvalidFormat, *options.archive + ": " + options.input + " matches " +
+                                                   std::to_string(found.size()) +
+                                                   " entries; render draws one model");
+            }
+            options.input = found[0].name;
+            RequireModelArgument(found[0].entry_name);
+            model_file = std::make_unique<ModelFile>(found[0]);
+            model_path = PathText(model_file->Path());
+        } else {
+            RequireModelArgument(options.input);
+        }
         // Read first: a bad model fails before any device work.
-        OpenedModel opened = options.scene ? ReadScene(options.input, options.time_ms.value_or(0))
-                                           : ReadAnyViewModel(fs::u8path(options.input));
+        OpenedModel opened;
+        try {
+            opened = options.scene ? ReadScene(model_path, options.time_ms.value_or(0))
+                                   : ReadAnyViewModel(fs::u8path(model_path));
+        } catch (const Error& e) {
+            throw model_file ? model_file->Explain(e) : e;
+        }
         Settings settings;
-        settings.DataPath = options.data ? *options.data : DataPathFromSettings();
+        settings.DataPath = options.data      ? *options.data
+                            : options.archive ? *options.archive
+                                              : DataPathFromSettings();
         settings.Wireframe = options.wireframe;
         settings.Smooth = options.smooth;
         settings.Textured = options.textured;

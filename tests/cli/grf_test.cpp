@@ -250,6 +250,56 @@ TEST_F(GrfCli, ConvertWritesModelsInsideTheArchiveLikeTheirFiles) {
     EXPECT_NE(run.err.find("notes.txt"), std::string::npos) << run.err;
 }
 
+TEST_F(GrfCli, RenderDrawsTexturesFoundOnlyInTheArchive) {
+    WriteModelArchive(folder_ / "m.grf");
+    fs::create_directories(folder_ / "work" / "empty");
+    const std::string model = "'" + Sample("house.rsm").string() + "'";
+    GrfRun run = cli("render " + model + " --data '" + Sample("").string() + "' -o folder.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    run = cli("render " + model + " --data ../m.grf -o archive.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");  // every texture found
+    run = cli("render " + model + " --data empty -o standby.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const QImage folder((folder_ / "work" / "folder.png").string().c_str());
+    const QImage archive((folder_ / "work" / "archive.png").string().c_str());
+    const QImage standby((folder_ / "work" / "standby.png").string().c_str());
+    ASSERT_FALSE(folder.isNull());
+    EXPECT_EQ(archive, folder);   // the same textures, from the archive
+    EXPECT_NE(standby, folder);   // the stand-by bitmap looks different
+
+    // The model itself out of the archive, its textures from there too.
+    run = cli("render --grf ../m.grf 'DATA\\MODEL\\HOUSE.RSM' -o inside.png");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(QImage((folder_ / "work" / "inside.png").string().c_str()), folder);
+}
+
+TEST_F(GrfCli, RenderWarnsOfEachTextureNotFound) {
+    fs::create_directories(folder_ / "work" / "empty");
+    const GrfRun run = cli("render '" + Sample("house.rsm").string() + "' --data empty -o a.png");
+    EXPECT_EQ(run.status, 0) << run.err;
+    // house.rsm names two textures: one warning each, naming it and the data folder.
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+    EXPECT_NE(run.err.find("house_wall.bmp"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("house_roof.bmp"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("empty"), std::string::npos);
+    EXPECT_TRUE(fs::exists(folder_ / "work" / "a.png"));
+}
+
+TEST_F(GrfCli, RenderRefusesAMissingDataFolderAndBadArchiveNames) {
+    WriteModelArchive(folder_ / "m.grf");
+    const std::string model = "'" + Sample("house.rsm").string() + "'";
+    GrfRun run = cli("render " + model + " --data no-such-folder -o a.png");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("no-such-folder"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder_ / "work" / "a.png"));
+    EXPECT_EQ(cli("render --grf ../m.grf 'data/model/*.rsm' -o a.png").status, 1);  // two models
+    EXPECT_EQ(cli("render --grf ../m.grf data/model/none.rsm -o a.png").status, 1);
+    EXPECT_EQ(cli("render --grf ../none.grf data/model/house.rsm -o a.png").status, 1);
+    EXPECT_FALSE(fs::exists(folder_ / "work" / "a.png"));
+}
+
 TEST_F(GrfCli, ExportWritesModelsInsideTheArchiveLikeTheirFiles) {
     WriteModelArchive(folder_ / "m.grf");
     fs::create_directories(folder_ / "work" / "a");
