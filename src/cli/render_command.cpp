@@ -261,9 +261,11 @@ void WritePicture(const QImage& picture, const std::string& output) {
 //
 // Two-sided faces need nothing more: the device draws with culling off and lights every
 // face by the ambient light alone, so both sides of any face look the same.
-OpenedModel ReadScene(const std::string& input, double time_ms) {
+// `shown` names the model in the warnings (a model out of an archive is read from a
+// temporary copy).
+OpenedModel ReadScene(const std::string& input, double time_ms, const std::string& shown) {
     const scene::Scene scene = scene::LoadScene(fs::u8path(input));
-    for (const std::string& warning : scene.warnings) PrintWarning(input + ": " + warning);
+    for (const std::string& warning : scene.warnings) PrintWarning(shown + ": " + warning);
     OpenedModel opened;
     opened.model = SceneToModel(scene, time_ms);
     opened.extent = CenterWholeModel(opened.model);
@@ -310,7 +312,7 @@ int RunRender(const std::vector<std::string>& args) {
         // Read first: a bad model fails before any device work.
         OpenedModel opened;
         try {
-            opened = options.scene ? ReadScene(model_path, options.time_ms.value_or(0))
+            opened = options.scene ? ReadScene(model_path, options.time_ms.value_or(0), options.input)
                                    : ReadAnyViewModel(fs::u8path(model_path));
         } catch (const Error& e) {
             throw model_file ? model_file->Explain(e) : e;
