@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <glm/gtc/matrix_transform.hpp>
+#include <limits>
 
 namespace plovant::gltf {
 namespace {
@@ -94,9 +95,12 @@ Trs ApproximateTrs(const glm::mat4& m) {
     trs.translation = glm::vec3(m[3]);
     glm::mat3 basis(m);
     for (int c = 0; c < 3; ++c) {
-        const float length = glm::length(basis[c]);
-        trs.scale[c] = length;
-        basis[c] = length > 0 ? basis[c] / length : glm::vec3(c == 0, c == 1, c == 2);
+        // In double, so the length of a column of the largest floats does not overflow.
+        const glm::dvec3 column(basis[c]);
+        const double length = std::sqrt(glm::dot(column, column));
+        const bool usable = length > 0 && length <= std::numeric_limits<float>::max();
+        trs.scale[c] = usable ? float(length) : 1.0f;
+        basis[c] = usable ? glm::vec3(column / length) : glm::vec3(c == 0, c == 1, c == 2);
     }
     if (glm::determinant(basis) < 0) {
         trs.scale.x = -trs.scale.x;
