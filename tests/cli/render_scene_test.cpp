@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 
+#include "export/tds_file.h"
 #include "support/rsm_scene_writer.h"
 
 namespace plovant {
@@ -222,6 +223,37 @@ TEST_F(RenderSceneCommand, PlainRenderFallsBackToTheSceneLayer) {
     const QImage scene = Picture("boxed.rsm", "--scene --tilt 0");
     EXPECT_EQ(plain, scene);
     EXPECT_PRED1(IsGreen, plain.pixel(Projected(1.0, 0.0, 3)));
+}
+
+TEST_F(RenderSceneCommand, InfoAndConvertFollowTheSameRule) {
+    scene::Scene s = BaseAndArm();
+    s.version = {2, 2};
+    s.nodes[1].offset = {3, 0, 0};  // 2.x: the node's place in the model
+    Write("PAIR.RSM2", testing::WriteRsmScene(s));
+    const std::string cli = "cd '" + folder_.string() + "' && '" +
+                            (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() + "' ";
+
+    ASSERT_EQ(std::system((cli + "info PAIR.RSM2 >info.txt 2>&1").c_str()), 0);
+    const std::string info = ReadText(folder_ / "info.txt");
+    EXPECT_NE(info.find("Meshes: 2\r\nTextures: 2\r\nMesh #1\r\nName: base\r\n"), std::string::npos)
+        << info;
+    EXPECT_NE(info.find("Mesh #2\r\nName: arm\r\nParent Mesh: base\r\n"), std::string::npos)
+        << info;
+
+    // The first mesh written is the first node as placed: the arm stands at x 3…5, so
+    // the pair spans x 0…5 and y 0…1; centred whole, the base lies at x -2.5…-1.5.
+    ASSERT_EQ(std::system((cli + "convert PAIR.RSM2 >/dev/null 2>&1").c_str()), 0);
+    const std::vector<uint8_t> b = testing::ReadFileBytes(folder_ / "PAIR.3ds");
+    const testing::Chunk root = testing::ParseFile(b);
+    const testing::Chunk* mesh = root.children[1].children[2].child(0x4100);
+    ASSERT_NE(mesh, nullptr);
+    const testing::Chunk* points = mesh->child(0x4110);
+    ASSERT_EQ(testing::U16At(b, points->data), 4);
+    const float expected[4][2] = {{-2.5f, -0.5f}, {-1.5f, -0.5f}, {-1.5f, 0.5f}, {-2.5f, 0.5f}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(testing::F32At(b, points->data + 2 + 12 * i), expected[i][0]) << i;
+        EXPECT_FLOAT_EQ(testing::F32At(b, points->data + 6 + 12 * i), expected[i][1]) << i;
+    }
 }
 
 TEST_F(RenderSceneCommand, RefusesWhatItCannotRead) {
