@@ -36,7 +36,8 @@ TEST(GltfHostileValues, EveryWordReplacedStillExportsSoundlyOrIsRefused) {
     hostile[3] = 0x7FFFFFFF;  // the largest int32
     hostile[4] = 0x80000000;  // the smallest int32
     std::size_t exported = 0;
-    for (const scene::Version v : {scene::Version{1, 6}, scene::Version{2, 2}}) {
+    for (const scene::Version v :
+         {scene::Version{1, 6}, scene::Version{2, 2}, scene::Version{2, 3}}) {
         const std::vector<uint8_t> original = testing::WriteRsmScene(CraftedScene(v));
         for (std::size_t at = 6; at + 4 <= original.size(); at += 4) {
             for (const uint32_t word : hostile) {
