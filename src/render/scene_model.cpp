@@ -229,25 +229,20 @@ OpenedModel ReadSceneViewModel(const std::filesystem::path& path) {
 }
 
 OpenedModel ReadAnyViewModel(const std::filesystem::path& path) {
-    const std::string file = PathText(path);
-    // A file that is not there is missing for both readers: said once, as always.
-    const auto both_failed = [&file](const Error& first, const Error& second) {
-        if (first.number() == kErrFileNotFound) return first;
-        return Error(first.number(), first.description() +
-                                         "\nRead as an RSM file of any version: " +
-                                         WithoutFileName(second.description(), file));
-    };
     // The first reader knows one layout of the ".rsm" files; what it made of a ".rsm2"
     // file the scene layer refuses (a 2.x file cut short, say) would be a wrong model.
     if (HasRsm2Ending(PathText(path.filename()))) return ReadSceneViewModel(path);
     try {
         return ReadViewModel(path);
     } catch (const Error& first) {
+        // A file that is not there is missing for both readers: said once, as always.
         if (first.number() == kErrFileNotFound) throw;
         try {
             return ReadSceneViewModel(path);
         } catch (const Error& second) {
-            throw both_failed(first, second);
+            throw Error(first.number(), first.description() +
+                                            "\nRead as an RSM file of any version: " +
+                                            WithoutFileName(second.description(), PathText(path)));
         }
     }
 }
