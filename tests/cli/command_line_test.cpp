@@ -2,6 +2,7 @@
 // picture formats of render, the largest picture size, and files that are not models.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QImageReader>
@@ -30,9 +31,11 @@ struct CliOutcome {
 class CommandLine : public ::testing::Test {
 protected:
     void SetUp() override {
+        // One folder per process: several builds may run these tests at the same time.
         folder_ = fs::temp_directory_path() /
                   ("plovant-cmdline-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                   "-" + std::to_string(getpid()));
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         fs::copy_file(Sample("house.rsm"), folder_ / "house.rsm");
@@ -146,7 +149,7 @@ TEST_F(CommandLine, TheLargestSizeTheHelpAllowsIsDrawnAndTheNextIsRefusedSayingW
 
     // Exactly at the limit: drawn (a thin picture, to keep the test light).
     const CliOutcome largest = cli(Render("big.bmp", "--size 16384x4096 --untextured"));
-    ASSERT_EQ(largest.status, 0) << largest.err;
+    ASSERT_EQ(largest.status, 0) << "out: " << largest.out << " err: " << largest.err;
     EXPECT_EQ(QImageReader(QString::fromStdString((folder_ / "big.bmp").string())).size(),
               QSize(16384, 4096));
 }

@@ -2,6 +2,7 @@
 #include "model/model_signature.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -68,8 +69,7 @@ class ExplainReadFailureTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
-                  ("plovant_signature_" +
-                   std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                  ("plovant_signature_" + std::to_string(getpid()) + "_" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(folder_);
     }
