@@ -6,7 +6,6 @@
 // The archives are built here in the temporary folder and read from the page cache, as
 // a just-opened archive is.
 #include <benchmark/benchmark.h>
-
 #include <zlib.h>
 
 #include <cstdint>
@@ -49,8 +48,9 @@ const fs::path& ListingArchive() {
 
 // Text-like content: words from a small vocabulary, which deflate shrinks about 3:1.
 std::vector<uint8_t> Content(std::mt19937& random) {
-    static const char* const kWords[] = {"texture", "model", "data", "wall", "roof", "\\",
-                                         "0x7F", "bmp", " ", "\n", "grass", "stone", "1234"};
+    static const char* const kWords[] = {"texture", "model", "data", "wall", "roof",
+                                         "\\",      "0x7F",  "bmp",  " ",    "\n",
+                                         "grass",   "stone", "1234"};
     std::vector<uint8_t> bytes;
     bytes.reserve(kEntryBytes);
     while (bytes.size() < kEntryBytes) {
@@ -93,7 +93,8 @@ void BM_ListArchive100k(benchmark::State& state) {
     for (auto _ : state) {
         const plovant::GrfArchive archive(path);
         uint64_t total = 0;
-        for (const plovant::GrfEntry& e : archive.Entries()) total += e.real_size + e.display_name.size();
+        for (const plovant::GrfEntry& e : archive.Entries())
+            total += e.real_size + e.display_name.size();
         benchmark::DoNotOptimize(total);
     }
     state.SetItemsProcessed(state.iterations() * kListedEntries);

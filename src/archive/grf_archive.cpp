@@ -1,12 +1,12 @@
 #include "archive/grf_archive.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "archive/grf_names.h"
 #include "errors/error.h"
@@ -21,9 +21,11 @@ namespace {
 bool IsUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const size_t n = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3
-                                                     : c >= 0xF0 && c < 0xF5         ? 4
-                                                                                     : 0;
+        const size_t n = c < 0x80                ? 1
+                         : c >= 0xC2 && c < 0xE0 ? 2
+                         : c >= 0xE0 && c < 0xF0 ? 3
+                         : c >= 0xF0 && c < 0xF5 ? 4
+                                                 : 0;
         if (n == 0 || n > text.size() - i) return false;
         for (size_t k = 1; k < n; ++k) {
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -52,8 +54,8 @@ GrfArchive::GrfArchive(const std::string& path) : path_(path) {
         if (size_ >= kGrfHeaderSize) ReadBytes(0, header);
         header_ = ParseGrfHeader(header, size_, path_);
         entries_ = ReadGrfTable(
-            header_, size_, [this](uint64_t offset, std::span<uint8_t> out) { ReadBytes(offset, out); },
-            path_);
+            header_, size_,
+            [this](uint64_t offset, std::span<uint8_t> out) { ReadBytes(offset, out); }, path_);
     } catch (...) {
         ::close(fd_);
         throw;
@@ -91,7 +93,8 @@ const GrfEntry* GrfArchive::Find(std::string_view name) const {
     });
     // A model's CP949 bytes first; a user's UTF-8 text when that finds nothing.
     auto found = index_.find(FoldName(IsAscii(name) ? std::string(name) : DecodeGameText(name)));
-    if (found == index_.end() && !IsAscii(name) && IsUtf8(name)) found = index_.find(FoldName(name));
+    if (found == index_.end() && !IsAscii(name) && IsUtf8(name))
+        found = index_.find(FoldName(name));
     return found == index_.end() ? nullptr : &entries_[found->second];
 }
 
@@ -109,7 +112,8 @@ std::vector<uint8_t> GrfArchive::Read(const GrfEntry& entry) const {
     };
     if (entry.compressed_size == 0) {
         if (entry.real_size != 0) {
-            throw fail("no stored bytes for " + std::to_string(entry.real_size) + " bytes of content");
+            throw fail("no stored bytes for " + std::to_string(entry.real_size) +
+                       " bytes of content");
         }
         return {};
     }
@@ -128,9 +132,8 @@ std::vector<uint8_t> GrfArchive::Read(const GrfEntry& entry) const {
                    std::to_string(entry.offset) + " lie outside the archive");
     }
     if (entry.real_size > uint64_t(entry.compressed_size) * kMaxInflateRatio + 64) {
-        throw fail("its size " + std::to_string(entry.real_size) +
-                   " cannot come from " + std::to_string(entry.compressed_size) +
-                   " compressed bytes");
+        throw fail("its size " + std::to_string(entry.real_size) + " cannot come from " +
+                   std::to_string(entry.compressed_size) + " compressed bytes");
     }
     std::vector<uint8_t> packed(stored);
     ReadBytes(entry.offset, packed);
@@ -157,11 +160,13 @@ std::vector<uint8_t> GrfArchive::Read(const GrfEntry& entry) const {
     if (result == Z_STREAM_END && produced == entry.real_size) return content;
     if (result == Z_STREAM_END || (result == Z_BUF_ERROR && z.avail_out == 0)) {
         throw fail("it inflates to " + std::string(produced > entry.real_size ? "more than " : "") +
-                   std::to_string(produced) + " bytes, not the " +
-                   std::to_string(entry.real_size) + " its table gives");
+                   std::to_string(produced) + " bytes, not the " + std::to_string(entry.real_size) +
+                   " its table gives");
     }
     throw fail(std::string("it does not inflate (") +
-               (message ? message : result == Z_BUF_ERROR ? "the stream is cut off" : zError(result)) +
+               (message                 ? message
+                : result == Z_BUF_ERROR ? "the stream is cut off"
+                                        : zError(result)) +
                ")");
 }
 

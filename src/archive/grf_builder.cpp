@@ -1,9 +1,9 @@
 #include "archive/grf_builder.h"
 
+#include <zlib.h>
+
 #include <cstring>
 #include <stdexcept>
-
-#include <zlib.h>
 
 #include "archive/grf_table.h"
 

@@ -15,6 +15,7 @@ constexpr size_t kBlock = 8;
 constexpr size_t kLeadingDesBlocks = 20;
 constexpr uint32_t kShuffleCycle = 7;
 
+// clang-format off
 // Bit n (1-based, 1 = most significant bit of the first byte) of the output takes bit
 // table[n - 1] of the input.
 constexpr uint8_t kInitialPermutation[64] = {
@@ -61,6 +62,7 @@ constexpr uint8_t kSBoxes[8][4][16] = {
      {1, 15, 13, 8, 10, 3, 7, 4, 12, 5, 6, 11, 0, 14, 9, 2},
      {7, 11, 4, 1, 9, 12, 14, 2, 0, 6, 10, 13, 15, 3, 5, 8},
      {2, 1, 14, 7, 4, 10, 8, 13, 15, 12, 9, 0, 3, 5, 6, 11}}};
+// clang-format on
 
 // A 64-bit permutation as eight lookups, one per input byte.
 using BytePermutation = std::array<std::array<uint64_t, 256>, 8>;
@@ -120,9 +122,8 @@ uint64_t Permute(const BytePermutation& lookup, uint64_t v) {
 constexpr uint8_t kShuffleSource[7] = {3, 4, 6, 0, 1, 2, 5};
 
 uint8_t Substitute(uint8_t v) {
-    static constexpr uint8_t kPairs[7][2] = {{0x00, 0x2B}, {0x6C, 0x80}, {0x01, 0x68},
-                                             {0x48, 0x77}, {0x60, 0xFF}, {0xB9, 0xC0},
-                                             {0xFE, 0xEB}};
+    static constexpr uint8_t kPairs[7][2] = {{0x00, 0x2B}, {0x6C, 0x80}, {0x01, 0x68}, {0x48, 0x77},
+                                             {0x60, 0xFF}, {0xB9, 0xC0}, {0xFE, 0xEB}};
     for (const auto& pair : kPairs) {
         if (v == pair[0]) return pair[1];
         if (v == pair[1]) return pair[0];

@@ -1,10 +1,10 @@
 #include "archive/grf_table.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-
-#include <zlib.h>
 
 #include "archive/grf_names.h"
 #include "errors/error.h"
@@ -41,10 +41,9 @@ std::vector<uint8_t> InflateTable(std::span<const uint8_t> packed, uint32_t real
     uLongf out_size = real_size;
     const int result = uncompress(table.data(), &out_size, packed.data(), packed.size());
     if (result != Z_OK) {
-        Refuse(shown_name, std::string("its file table does not inflate (") +
-                               (result == Z_BUF_ERROR ? "longer than its stated size"
-                                                      : zError(result)) +
-                               ")");
+        Refuse(shown_name,
+               std::string("its file table does not inflate (") +
+                   (result == Z_BUF_ERROR ? "longer than its stated size" : zError(result)) + ")");
     }
     if (out_size != real_size) {
         Refuse(shown_name, "its file table inflates to " + std::to_string(out_size) +
@@ -98,8 +97,9 @@ void ParseOldTable(std::span<const uint8_t> table, const GrfHeader& header,
         if (left < 4) cut();
         const uint32_t field = U32(table.data() + pos);
         if (field < kNameFieldExtra) {
-            Refuse(shown_name, "entry " + std::to_string(i + 1) + " of its table has a name field of " +
-                                   std::to_string(field) + " bytes");
+            Refuse(shown_name, "entry " + std::to_string(i + 1) +
+                                   " of its table has a name field of " + std::to_string(field) +
+                                   " bytes");
         }
         if (left - 4 < field || left - 4 - field < kEntryFields) cut();
         const uint8_t* name_field = table.data() + pos + 4;
@@ -136,8 +136,8 @@ EntryCipher OldTableCipher(const std::string& name) {
 GrfHeader ParseGrfHeader(std::span<const uint8_t> header, uint64_t archive_size,
                          const std::string& shown_name) {
     if (header.size() < kGrfHeaderSize || archive_size < kGrfHeaderSize) {
-        Refuse(shown_name, "it is shorter than a GRF header (" + std::to_string(archive_size) +
-                               " bytes)");
+        Refuse(shown_name,
+               "it is shorter than a GRF header (" + std::to_string(archive_size) + " bytes)");
     }
     if (std::memcmp(header.data(), kGrfMagic, sizeof kGrfMagic) != 0) {
         Refuse(shown_name, "it does not start with \"Master of Magic\"");

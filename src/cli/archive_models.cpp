@@ -1,5 +1,7 @@
 #include "cli/archive_models.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -10,8 +12,6 @@
 #include "cli/cli_support.h"
 #include "errors/error.h"
 #include "model/binary_file.h"
-
-#include <unistd.h>
 
 namespace plovant::cli {
 
@@ -61,7 +61,9 @@ ModelFile::ModelFile(const ModelInput& input) : shown_(input.name) {
     std::filesystem::create_directories(folder_, error);
     path_ = folder_ / std::filesystem::u8path(file_name);
     FilePtr file = error ? nullptr : OpenBinaryFile(path_, "wbx");
-    if (!file || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||
+    if (!file ||
+        (!bytes.empty() &&
+         std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||
         std::fclose(file.release()) != 0) {
         std::filesystem::remove_all(folder_, error);
         throw Error(kErrPathFileAccess, input.name + ": cannot write a temporary copy in " +
@@ -79,7 +81,8 @@ Error ModelFile::Explain(const Error& error) const {
     if (folder_.empty()) return error;
     std::string text = error.description();
     const std::string temp = PathText(path_);
-    for (size_t at = text.find(temp); at != std::string::npos; at = text.find(temp, at + shown_.size())) {
+    for (size_t at = text.find(temp); at != std::string::npos;
+         at = text.find(temp, at + shown_.size())) {
         text.replace(at, temp.size(), shown_);
     }
     return Error(error.number(), text);

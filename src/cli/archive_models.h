@@ -16,9 +16,9 @@ namespace plovant::cli {
 
 // One model to read: the name shown for it and where its bytes come from.
 struct ModelInput {
-    std::string name;                       // a path, or "ARCHIVE: entry name"
-    std::string entry_name;                 // the entry's UTF-8 name; empty for a file
-    const GrfEntry* entry = nullptr;        // null for a file
+    std::string name;                 // a path, or "ARCHIVE: entry name"
+    std::string entry_name;           // the entry's UTF-8 name; empty for a file
+    const GrfEntry* entry = nullptr;  // null for a file
     std::shared_ptr<const GrfArchive> archive;
 
     // The model's bytes: the entry read out of the archive, or the file. Throws Error.

@@ -1,12 +1,12 @@
 // plovant-cli grf list|extract: the files of a GRF archive, listed or written to a folder.
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 #include "archive/grf_archive.h"
 #include "archive/grf_names.h"
@@ -70,7 +70,8 @@ void WriteFileAtomically(const fs::path& target, const std::vector<uint8_t>& byt
     {
         FilePtr file = OpenBinaryFile(temp, "wbx");
         if (!file) fail(ErrnoText(errno));
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        if (!bytes.empty() &&
+            std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
             fail(ErrnoText(errno));
         }
         if (std::fclose(file.release()) != 0) fail(ErrnoText(errno));
@@ -164,8 +165,7 @@ int RunGrf(const std::vector<std::string>& args) {
     return Usage("unknown grf command " + args[0] + " (list or extract)");
 }
 
-const CommandRegistration kRegistered{"grf", "list or extract the files of a GRF archive",
-                                      &RunGrf};
+const CommandRegistration kRegistered{"grf", "list or extract the files of a GRF archive", &RunGrf};
 
 }  // namespace
 }  // namespace plovant::cli

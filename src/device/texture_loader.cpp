@@ -30,8 +30,8 @@ DDSURFACEDESC2 TextureDescription(DeviceState& state) {
         throw Error(DDERR_INVALIDOBJECT, "LoadTexture: the device is not set up.");
     }
     DDSURFACEDESC2 desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_CKSRCBLT |
-                   DDSD_TEXTURESTAGE;
+    desc.dwFlags =
+        DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_CKSRCBLT | DDSD_TEXTURESTAGE;
     desc.dwWidth = 0;  // the bitmap's own size
     desc.dwHeight = 0;
     desc.ddckCKSrcBlt = DDCOLORKEY{0, 0};
@@ -74,7 +74,8 @@ SurfacePtr LoadTextureFile(DeviceState& state, std::string_view path,
 
 }  // namespace
 
-SurfacePtr LoadTexture(DeviceState& state, std::string_view path, const std::string& standby_folder) {
+SurfacePtr LoadTexture(DeviceState& state, std::string_view path,
+                       const std::string& standby_folder) {
     return LoadTextureFile(state, path, standby_folder, nullptr);
 }
 
@@ -100,14 +101,14 @@ std::vector<SurfacePtr> LoadModelTextures(DeviceState& state, const RsmModel& mo
                                           const DataLocation& location,
                                           const std::string& standby_folder,
                                           std::vector<std::string>* missing) {
-    const size_t count = model.TextureCount <= 0
-                             ? 0
-                             : std::min(static_cast<size_t>(model.TextureCount),
-                                        model.TextureNames.size());
+    const size_t count = model.TextureCount <= 0 ? 0
+                                                 : std::min(static_cast<size_t>(model.TextureCount),
+                                                            model.TextureNames.size());
     std::vector<SurfacePtr> surfaces(count + 1);
     for (size_t i = 0; i < count; ++i) {
         bool found = false;
-        surfaces[i] = LoadTexture(state, location, TextOf(model.TextureNames[i]), standby_folder, &found);
+        surfaces[i] =
+            LoadTexture(state, location, TextOf(model.TextureNames[i]), standby_folder, &found);
         if (!found && missing) missing->emplace_back(TextOf(model.TextureNames[i]));
     }
     return surfaces;

@@ -34,9 +34,8 @@ dx7::SurfacePtr LoadTexture(DeviceState& state, std::string_view path);
 // archive's texture is decoded from its bytes (a Windows bitmap, or a PNG or another
 // picture Qt reads). The stand-by bitmap comes from `standby_folder` (empty: the
 // executable's folder). `found` (when given) tells whether the location held the texture.
-dx7::SurfacePtr LoadTexture(DeviceState& state, const DataLocation& location,
-                            std::string_view name, const std::string& standby_folder,
-                            bool* found = nullptr);
+dx7::SurfacePtr LoadTexture(DeviceState& state, const DataLocation& location, std::string_view name,
+                            const std::string& standby_folder, bool* found = nullptr);
 
 // Loads one texture surface per texture name of `model`, in table order, from `location`
 // (every name, whether or not a mesh uses it; a name that stands twice is loaded twice).

@@ -1,10 +1,11 @@
-#include <filesystem>
-#include <fstream>
+#include "archive/data_location.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "archive/archive_location.h"
-#include "archive/data_location.h"
 #include "archive/folder_location.h"
 #include "archive/grf_builder.h"
 #include "archive/grf_test_files.h"
@@ -17,14 +18,14 @@ using testing::TempArchive;
 using testing::Text;
 
 std::vector<uint8_t> TextureArchive() {
-    return BuildGrf(0x200, {
-                               {.name = "data\\texture\\Wall.bmp", .content = Text("wall")},
-                               {.name = "data\\texture\\\xC0\xAF\xC0\xFA\\a.bmp", .content = Text("korean")},
-                               {.name = "data\\model\\wall.bmp", .content = Text("not a texture")},
-                               {.name = "data\\texture\\broken.bmp",
-                                .content = Text("x"),
-                                .stated_real_size = 5},
-                           });
+    return BuildGrf(
+        0x200,
+        {
+            {.name = "data\\texture\\Wall.bmp", .content = Text("wall")},
+            {.name = "data\\texture\\\xC0\xAF\xC0\xFA\\a.bmp", .content = Text("korean")},
+            {.name = "data\\model\\wall.bmp", .content = Text("not a texture")},
+            {.name = "data\\texture\\broken.bmp", .content = Text("x"), .stated_real_size = 5},
+        });
 }
 
 TEST(DataLocation, GrfFileOfAnyCaseOpensAsArchive) {

@@ -1,15 +1,16 @@
+#include "archive/grf_archive.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "archive/grf_archive.h"
 #include "archive/grf_builder.h"
-#include "errors/error.h"
 #include "archive/grf_test_files.h"
+#include "errors/error.h"
 #include "support/error_of.h"
 
 namespace plovant {
@@ -19,7 +20,8 @@ using testing::RandomBytes;
 using testing::TempArchive;
 using testing::Text;
 
-constexpr const char* kKorean = "data\\texture\\\xC0\xAF\xC0\xFA\xC0\xCE\xC5\xCD\xC6\xE4\xC0\xCC\xBD\xBA.bmp";
+constexpr const char* kKorean =
+    "data\\texture\\\xC0\xAF\xC0\xFA\xC0\xCE\xC5\xCD\xC6\xE4\xC0\xCC\xBD\xBA.bmp";
 constexpr const char* kKoreanUtf8 = "data\\texture\\유저인터페이스.bmp";
 
 // Contents whose compressed sizes have 1-2, 3-4, 5-6 and 7 decimal digits, so every
@@ -28,10 +30,14 @@ std::vector<GrfBuildEntry> Mixture(EntryCipher cipher) {
     std::vector<GrfBuildEntry> entries;
     entries.push_back({.name = "data", .folder = true});
     entries.push_back({.name = "data\\small.txt", .content = Text("tiny"), .cipher = cipher});
-    entries.push_back({.name = "data\\Model\\HOUSE.rsm", .content = RandomBytes(700, 1), .cipher = cipher});
-    entries.push_back({.name = "data\\sound\\a.wav", .content = RandomBytes(9000, 2), .cipher = cipher});
-    entries.push_back({.name = "data\\map.gat", .content = RandomBytes(60000, 3), .cipher = cipher});
-    entries.push_back({.name = "data\\big.bmp", .content = RandomBytes(1200000, 4), .cipher = cipher});
+    entries.push_back(
+        {.name = "data\\Model\\HOUSE.rsm", .content = RandomBytes(700, 1), .cipher = cipher});
+    entries.push_back(
+        {.name = "data\\sound\\a.wav", .content = RandomBytes(9000, 2), .cipher = cipher});
+    entries.push_back(
+        {.name = "data\\map.gat", .content = RandomBytes(60000, 3), .cipher = cipher});
+    entries.push_back(
+        {.name = "data\\big.bmp", .content = RandomBytes(1200000, 4), .cipher = cipher});
     entries.push_back({.name = "data\\empty.txt", .content = {}, .cipher = cipher});
     entries.push_back({.name = kKorean, .content = Text("korean"), .cipher = cipher});
     return entries;
@@ -62,7 +68,8 @@ TEST(GrfArchive, EveryVersionAndCipherReadsBackWhatWasWritten) {
         EXPECT_EQ(archive.Entries()[4].cipher, EntryCipher::kMixed);
     }
     for (uint32_t version : {0x200u, 0x300u}) {
-        for (EntryCipher cipher : {EntryCipher::kNone, EntryCipher::kFirstBlocks, EntryCipher::kMixed}) {
+        for (EntryCipher cipher :
+             {EntryCipher::kNone, EntryCipher::kFirstBlocks, EntryCipher::kMixed}) {
             const auto built = Mixture(cipher);
             TempArchive file(BuildGrf(version, built));
             GrfArchive archive(file.Path());
@@ -189,7 +196,8 @@ TEST(GrfArchive, CountTheTableCannotHoldIsRefusedBeforeAllocating) {
     Set32(seeded, 34, 2);  // 8 - 2 - 7 = -1
     EXPECT_NE(OpenError(seeded).find("negative"), std::string::npos);
     // One entry more than the table holds.
-    auto one_more = BuildGrf(0x200, {{.name = "data\\a-rather-long-name.txt", .content = Text("x")}});
+    auto one_more =
+        BuildGrf(0x200, {{.name = "data\\a-rather-long-name.txt", .content = Text("x")}});
     Set32(one_more, 38, 9);
     EXPECT_NE(OpenError(one_more).find("cut off"), std::string::npos);
     // A table whose stated real size is more than its packed bytes can inflate to.
@@ -215,8 +223,9 @@ TEST(GrfArchive, Version300OffsetsUseAllSixtyFourBits) {
     high_table[34] = 1;  // table offset + 2^32
     EXPECT_NE(OpenError(high_table).find("past the end"), std::string::npos);
 
-    TempArchive file(BuildGrf(0x300, {{.name = "a.txt", .content = Text("x"), .stated_offset = 0x100000000ull},
-                                      {.name = "b.txt", .content = Text("y")}}));
+    TempArchive file(
+        BuildGrf(0x300, {{.name = "a.txt", .content = Text("x"), .stated_offset = 0x100000000ull},
+                         {.name = "b.txt", .content = Text("y")}}));
     GrfArchive archive(file.Path());
     EXPECT_EQ(archive.Entries()[0].offset, 0x100000000ull + 46);
     EXPECT_EQ(testing::ErrorOf([&] { archive.Read(archive.Entries()[0]); }), kErrInvalidFormat);
@@ -231,7 +240,8 @@ TEST(GrfArchive, OldTableWithShortNameFieldIsRefused) {
 }
 
 TEST(GrfArchive, MissingArchiveIsAnErrorNamingIt) {
-    EXPECT_EQ(testing::ErrorOf([] { GrfArchive("/nonexistent/folder/data.grf"); }), kErrFileNotFound);
+    EXPECT_EQ(testing::ErrorOf([] { GrfArchive("/nonexistent/folder/data.grf"); }),
+              kErrFileNotFound);
 }
 
 // --- entries that fail alone -------------------------------------------------------

@@ -1,11 +1,12 @@
+#include "archive/grf_cipher.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "archive/grf_cipher.h"
 #include "archive/grf_test_files.h"
 
 namespace plovant {
@@ -20,7 +21,8 @@ Block Des(Block b) {
 
 // Reference values: the one-round, zero-key DES that archive readers of the game use.
 TEST(GrfCipher, DesRoundGivesTheReferenceBlocks) {
-    EXPECT_EQ(Des({0, 0, 0, 0, 0, 0, 0, 0}), (Block{0x04, 0x04, 0x01, 0x55, 0x55, 0x01, 0x54, 0x55}));
+    EXPECT_EQ(Des({0, 0, 0, 0, 0, 0, 0, 0}),
+              (Block{0x04, 0x04, 0x01, 0x55, 0x55, 0x01, 0x54, 0x55}));
     EXPECT_EQ(Des({'d', 'a', 't', 'a', '\\', 't', 'e', 'x'}),
               (Block{0x30, 0x65, 0x35, 0x25, 0x0c, 0x31, 0x20, 0x2c}));
     EXPECT_EQ(Des({0xFF, 0x80, 0x7F, 0x01, 0xFE, 0x00, 0x55, 0xAA}),

@@ -1,10 +1,10 @@
 // Archives written by other projects' tools: our reader must agree with theirs.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "archive/grf_archive.h"
 #include "archive/grf_test_files.h"

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "archive/grf_names.h"
+
+#include <gtest/gtest.h>
 
 namespace plovant {
 namespace {
@@ -15,7 +15,8 @@ TEST(GrfNames, FoldingLowersAsciiOnlyAndUnifiesSeparators) {
 
 TEST(GrfNames, PatternsMatchWholeNamesWithoutCase) {
     EXPECT_TRUE(MatchesPattern("data\\model\\*.rsm", "DATA\\Model\\house.RSM"));
-    EXPECT_TRUE(MatchesPattern("data/model/*.rsm", "data\\model\\sub\\deep.rsm"));  // * crosses folders
+    EXPECT_TRUE(
+        MatchesPattern("data/model/*.rsm", "data\\model\\sub\\deep.rsm"));  // * crosses folders
     EXPECT_FALSE(MatchesPattern("data\\model\\*.rsm", "data\\model\\house.rsm2"));
     EXPECT_FALSE(MatchesPattern("model\\*.rsm", "data\\model\\house.rsm"));  // whole name
     EXPECT_TRUE(MatchesPattern("*", ""));

@@ -1,14 +1,14 @@
 // Archives the archive tests write to temporary files.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace plovant::testing {
 

@@ -1,17 +1,15 @@
 // plovant-cli grf list / extract, and the commands that read models and textures out of
 // an archive, run as a program.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
+#include <QImage>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
-
-#include <QImage>
 
 #include "archive/grf_builder.h"
 
@@ -67,7 +65,7 @@ protected:
                                     args + " >../stdout.txt 2>../stderr.txt";
         const int raw = std::system(command.c_str());
         return GrfRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(folder_ / "stdout.txt"),
-                   ReadText(folder_ / "stderr.txt")};
+                      ReadText(folder_ / "stderr.txt")};
     }
 
     // Every file below `root`, relative, with its size.
@@ -75,7 +73,8 @@ protected:
         std::map<std::string, uintmax_t> files;
         if (!fs::exists(root)) return files;
         for (const auto& e : fs::recursive_directory_iterator(root)) {
-            if (e.is_regular_file()) files[fs::relative(e.path(), root).generic_string()] = e.file_size();
+            if (e.is_regular_file())
+                files[fs::relative(e.path(), root).generic_string()] = e.file_size();
         }
         return files;
     }
@@ -86,17 +85,20 @@ protected:
 TEST_F(GrfCli, ListPrintsSizeTabNameInTableOrder) {
     const GrfRun run = cli("grf list '" + Interop("raglite-test.grf").string() + "'");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out,
-              "78\tsubdirectory\\hello.txt\n62\thello-grf.txt\n189\tUPPERCASE.PNG\n18\t안녕하세요.txt\n");
+    EXPECT_EQ(
+        run.out,
+        "78\tsubdirectory\\hello.txt\n62\thello-grf.txt\n189\tUPPERCASE.PNG\n18\t안녕하세요.txt\n");
     const GrfRun korangar = cli("grf list '" + Interop("korangar-textures.grf").string() + "'");
     EXPECT_EQ(std::count(korangar.out.begin(), korangar.out.end(), '\n'), 22);
-    EXPECT_TRUE(korangar.out.starts_with("263368\tdata\\texture\\effect.png\n5794424\tdata\\texture\\font.png\n"));
+    EXPECT_TRUE(korangar.out.starts_with(
+        "263368\tdata\\texture\\effect.png\n5794424\tdata\\texture\\font.png\n"));
 }
 
 TEST_F(GrfCli, ListLeavesFoldersOutAndShowsEmptyFiles) {
-    WriteBytes(folder_ / "a.grf", BuildGrf(0x103, {{.name = "data", .folder = true},
-                                                   {.name = "data\\Empty.TXT", .content = {}},
-                                                   {.name = "data\\x.gat", .content = Bytes("gat")}}));
+    WriteBytes(folder_ / "a.grf",
+               BuildGrf(0x103, {{.name = "data", .folder = true},
+                                {.name = "data\\Empty.TXT", .content = {}},
+                                {.name = "data\\x.gat", .content = Bytes("gat")}}));
     const GrfRun run = cli("grf list ../a.grf");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "0\tdata\\Empty.TXT\n3\tdata\\x.gat\n");
@@ -117,7 +119,8 @@ TEST_F(GrfCli, ExtractWritesEveryFileWithItsNameAndSize) {
     EXPECT_EQ(empty.size(), 11u);
     EXPECT_EQ(empty.at("data/no-gnd.gat"), 0u);
 
-    run = cli("grf extract '" + Interop("korangar-textures.grf").string() + "' -d k 'DATA/TEXTURE/?.PNG'");
+    run = cli("grf extract '" + Interop("korangar-textures.grf").string() +
+              "' -d k 'DATA/TEXTURE/?.PNG'");
     EXPECT_EQ(run.status, 0) << run.err;
     const auto digits = Tree(folder_ / "work" / "k");
     EXPECT_EQ(digits.size(), 7u);  // 0.png to 6.png
@@ -139,33 +142,34 @@ TEST_F(GrfCli, ExtractRefusesNamesThatLeaveTheFolderAndWritesTheRest) {
     EXPECT_NE(run.err.find("\\abs"), std::string::npos);
     EXPECT_NE(run.err.find("C:\\drive"), std::string::npos);
     // Only the one file, inside the folder; nothing beside or above it.
-    EXPECT_EQ(Tree(folder_), (std::map<std::string, uintmax_t>{
-                                 {"evil.grf", fs::file_size(folder_ / "evil.grf")},
-                                 {"stderr.txt", run.err.size()},
-                                 {"stdout.txt", 0},
-                                 {"work/deep/out/data/fine.txt", 4}}));
+    EXPECT_EQ(Tree(folder_),
+              (std::map<std::string, uintmax_t>{{"evil.grf", fs::file_size(folder_ / "evil.grf")},
+                                                {"stderr.txt", run.err.size()},
+                                                {"stdout.txt", 0},
+                                                {"work/deep/out/data/fine.txt", 4}}));
 }
 
 TEST_F(GrfCli, ExtractGoesOnAfterABrokenEntryAndLeavesNoTemporaryFile) {
-    WriteBytes(folder_ / "a.grf",
-               BuildGrf(0x200, {{.name = "a.txt", .content = Bytes("first")},
-                                {.name = "bad.txt", .content = Bytes("some text"), .stated_real_size = 4},
-                                {.name = "c.txt", .content = Bytes("third")}}));
+    WriteBytes(
+        folder_ / "a.grf",
+        BuildGrf(0x200, {{.name = "a.txt", .content = Bytes("first")},
+                         {.name = "bad.txt", .content = Bytes("some text"), .stated_real_size = 4},
+                         {.name = "c.txt", .content = Bytes("third")}}));
     fs::create_directories(folder_ / "work" / "out");
     WriteBytes(folder_ / "work" / "out" / "bad.txt", Bytes("older"));
     WriteBytes(folder_ / "work" / "out" / "a.txt", Bytes("older"));
     const GrfRun run = cli("grf extract ../a.grf -d out");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("bad.txt"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "a.txt"), Bytes("first"));  // replaced
+    EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "a.txt"), Bytes("first"));    // replaced
     EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "bad.txt"), Bytes("older"));  // left alone
     EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "c.txt"), Bytes("third"));
     EXPECT_EQ(Tree(folder_ / "work" / "out").size(), 3u);
 }
 
 TEST_F(GrfCli, PatternThatMatchesNothingFailsAfterTheOthers) {
-    const GrfRun run = cli("grf extract '" + Interop("raglite-test.grf").string() +
-                        "' -d out '*.png' 'nothing*'");
+    const GrfRun run =
+        cli("grf extract '" + Interop("raglite-test.grf").string() + "' -d out '*.png' 'nothing*'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("nothing*"), std::string::npos);
     EXPECT_EQ(Tree(folder_ / "work" / "out").size(), 1u);  // UPPERCASE.PNG
@@ -180,8 +184,8 @@ TEST_F(GrfCli, BadArchiveAndBadCommandLines) {
     EXPECT_EQ(cli("grf").status, 2);
     EXPECT_EQ(cli("grf list").status, 2);
     EXPECT_EQ(cli("grf unpack ../bad.grf").status, 2);
-    EXPECT_EQ(cli("grf extract ../bad.grf").status, 2);       // no -d
-    EXPECT_EQ(cli("grf extract ../bad.grf -d").status, 2);    // -d without a folder
+    EXPECT_EQ(cli("grf extract ../bad.grf").status, 2);     // no -d
+    EXPECT_EQ(cli("grf extract ../bad.grf -d").status, 2);  // -d without a folder
     EXPECT_EQ(cli("grf extract ../bad.grf -x out").status, 2);
     EXPECT_EQ(cli("grf --help").status, 0);
 }
@@ -191,7 +195,8 @@ TEST_F(GrfCli, BadArchiveAndBadCommandLines) {
 void WriteModelArchive(const fs::path& path) {
     std::vector<GrfBuildEntry> entries;
     for (const char* name : {"house.rsm", "tree.rsm"}) {
-        entries.push_back({.name = std::string("data\\model\\") + name, .content = ReadBytes(Sample(name))});
+        entries.push_back(
+            {.name = std::string("data\\model\\") + name, .content = ReadBytes(Sample(name))});
     }
     entries.push_back({.name = "data\\model\\notes.txt", .content = Bytes("not a model")});
     for (const auto& e : fs::directory_iterator(Sample("texture"))) {
@@ -234,7 +239,8 @@ TEST_F(GrfCli, ConvertWritesModelsInsideTheArchiveLikeTheirFiles) {
     GrfRun run = cli("convert --grf ../m.grf 'data\\model\\*.RSM' -d out");
     EXPECT_EQ(run.status, 0) << run.err;
     for (const char* name : {"house", "tree"}) {
-        fs::copy_file(Sample(std::string(name) + ".rsm"), folder_ / "work" / (std::string(name) + ".rsm"));
+        fs::copy_file(Sample(std::string(name) + ".rsm"),
+                      folder_ / "work" / (std::string(name) + ".rsm"));
         EXPECT_EQ(cli(std::string("convert ") + name + ".rsm").status, 0);
         EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / (std::string(name) + ".3ds")),
                   ReadBytes(folder_ / "work" / (std::string(name) + ".3ds")))
@@ -266,8 +272,8 @@ TEST_F(GrfCli, RenderDrawsTexturesFoundOnlyInTheArchive) {
     const QImage archive((folder_ / "work" / "archive.png").string().c_str());
     const QImage standby((folder_ / "work" / "standby.png").string().c_str());
     ASSERT_FALSE(folder.isNull());
-    EXPECT_EQ(archive, folder);   // the same textures, from the archive
-    EXPECT_NE(standby, folder);   // the stand-by bitmap looks different
+    EXPECT_EQ(archive, folder);  // the same textures, from the archive
+    EXPECT_NE(standby, folder);  // the stand-by bitmap looks different
 
     // The model itself out of the archive, its textures from there too.
     run = cli("render --grf ../m.grf 'DATA\\MODEL\\HOUSE.RSM' -o inside.png");
@@ -304,15 +310,17 @@ TEST_F(GrfCli, ExportWritesModelsInsideTheArchiveLikeTheirFiles) {
     WriteModelArchive(folder_ / "m.grf");
     fs::create_directories(folder_ / "work" / "a");
     fs::create_directories(folder_ / "work" / "b");
-    GrfRun run = cli("export '" + Sample("house.rsm").string() + "' '" + Sample("tree.rsm").string() +
-                     "' -d a --data '" + Sample("").string() + "'");
+    GrfRun run = cli("export '" + Sample("house.rsm").string() + "' '" +
+                     Sample("tree.rsm").string() + "' -d a --data '" + Sample("").string() + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     // Models and textures out of the archive: the same bytes.
     run = cli("export --grf ../m.grf 'DATA/model/*.rsm' -d b");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     for (const char* name : {"house.glb", "tree.glb"}) {
-        EXPECT_EQ(ReadBytes(folder_ / "work" / "b" / name), ReadBytes(folder_ / "work" / "a" / name)) << name;
+        EXPECT_EQ(ReadBytes(folder_ / "work" / "b" / name),
+                  ReadBytes(folder_ / "work" / "a" / name))
+            << name;
     }
     EXPECT_EQ(cli("export --grf ../m.grf data/model/house.rsm").status, 2);  // no -o, no -d
     EXPECT_EQ(cli("export --grf ../m.grf data/model/none.rsm -d b").status, 1);

@@ -116,7 +116,8 @@ TEST_F(LocationTextures, EmptyAndRepeatedNamesCountAsMissingEachTime) {
 TEST_F(LocationTextures, UnreadableArchiveTextureIsAnErrorNamingIt) {
     const auto archive = OpenDataLocation(Path("data.grf"));
     try {
-        LoadModelTextures(state_, ModelNaming({"wall.bmp", "broken.png"}), *archive, Path("program"));
+        LoadModelTextures(state_, ModelNaming({"wall.bmp", "broken.png"}), *archive,
+                          Path("program"));
         ADD_FAILURE() << "a broken picture was loaded";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), kErrInvalidFormat);

@@ -29,7 +29,8 @@ std::vector<uint8_t> RedPng() {
 // An archive whose only texture, "Wall.png", is red; the data folder holds nothing.
 std::filesystem::path WriteArchive(const std::filesystem::path& root) {
     const std::filesystem::path path = root / "Data.GRF";
-    WriteFile(path, BuildGrf(0x200, {{.name = "data\\texture\\Wall.png", .content = RedPng(),
+    WriteFile(path, BuildGrf(0x200, {{.name = "data\\texture\\Wall.png",
+                                      .content = RedPng(),
                                       .cipher = EntryCipher::kMixed}}));
     return path;
 }
@@ -84,7 +85,8 @@ TEST_F(ArchiveDataTest, BrokenArchiveFailsTheOpenWithAMessageNamingIt) {
     MainWindow& w = Window();
     Open(Root() / "box.rsm");
     ASSERT_EQ(dialogs_.messages.size(), 1u);
-    EXPECT_NE(dialogs_.messages[0].text.find("bad.grf"), std::string::npos) << dialogs_.messages[0].text;
+    EXPECT_NE(dialogs_.messages[0].text.find("bad.grf"), std::string::npos)
+        << dialogs_.messages[0].text;
     EXPECT_FALSE(w.FrameLoopActive());
 }
 

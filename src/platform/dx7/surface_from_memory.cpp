@@ -54,8 +54,9 @@ SurfacePtr CreateSurfaceFromMemory(DirectDraw7& ddraw, std::span<const uint8_t> 
                        desc.dwWidth > 0 && desc.dwHeight > 0;
     if (sized && (desc.dwWidth != image.width() || desc.dwHeight != image.height())) {
         if (desc.dwWidth > kMaxBitmapSide || desc.dwHeight > kMaxBitmapSide) {
-            ThrowDxError(DDERR_TOOBIGSIZE, "DirectDraw7.CreateSurfaceFromMemory: the size asked for " +
-                                               shown_name + " is too large.");
+            ThrowDxError(DDERR_TOOBIGSIZE,
+                         "DirectDraw7.CreateSurfaceFromMemory: the size asked for " + shown_name +
+                             " is too large.");
         }
         image = image.scaled(desc.dwWidth, desc.dwHeight, Qt::IgnoreAspectRatio,
                              Qt::FastTransformation);
@@ -68,8 +69,9 @@ SurfacePtr CreateSurfaceFromMemory(DirectDraw7& ddraw, std::span<const uint8_t> 
         wanted.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
     }
     if (wanted.ddsCaps.dwCaps & (DDSCAPS_PRIMARYSURFACE | DDSCAPS_ZBUFFER)) {
-        ThrowDxError(DDERR_INVALIDCAPS, "DirectDraw7.CreateSurfaceFromMemory: a picture cannot "
-                                        "become a primary surface or a depth buffer.");
+        ThrowDxError(DDERR_INVALIDCAPS,
+                     "DirectDraw7.CreateSurfaceFromMemory: a picture cannot "
+                     "become a primary surface or a depth buffer.");
     }
     SurfacePtr surface;
     try {

@@ -3,11 +3,10 @@
 // formats Qt reads (PNG above all), with the same size limits.
 #pragma once
 
+#include <QImage>
 #include <cstdint>
 #include <span>
 #include <string>
-
-#include <QImage>
 
 #include "platform/dx7/direct_draw7.h"
 
