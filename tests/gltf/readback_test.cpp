@@ -234,6 +234,41 @@ TEST(GltfTextures, PictureWithoutMagentaIsOpaque) {
     for (const tinygltf::Material& m : model.materials) EXPECT_EQ(m.alphaMode, "OPAQUE");
 }
 
+// A texture file that is no picture is named and stood in for; without even the
+// stand-by bitmap the faces stay, untextured, and that is said too.
+TEST(GltfTextures, UnreadablePictureAndMissingStandbyAreWarnedNotFatal) {
+    TempFolder folder;
+    const fs::path data = MakeDataFolder(folder.path());
+    WriteFile(data / "texture" / "missing.bmp", {'B', 'M', 0x7F, 0x80, 0xFF});
+    const scene::Scene s = RoundTrip(CraftedScene({1, 3}));
+    std::vector<std::string> warnings;
+    gltf::ExportSettings settings = SettingsFor(data);
+    tinygltf::Model model = ExportAndLoad(s, folder.path() / "a.glb", settings, &warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("\"missing.bmp\" is not a picture"), std::string::npos)
+        << warnings[0];
+    EXPECT_EQ(model.images.size(), 2u);  // keyed.bmp and the stand-by bitmap
+
+    warnings.clear();
+    settings.standby_bitmap = (folder.path() / "no-such-blank.bmp").string();
+    model = ExportAndLoad(s, folder.path() / "b.glb", settings, &warnings);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_NE(warnings[1].find("no-such-blank.bmp"), std::string::npos) << warnings[1];
+    EXPECT_EQ(model.images.size(), 1u);
+    std::size_t untextured = 0;
+    for (const tinygltf::Material& m : model.materials) {
+        untextured += m.pbrMetallicRoughness.baseColorTexture.index < 0;
+    }
+    EXPECT_EQ(untextured, 1u);
+    std::size_t triangles = 0;
+    for (const tinygltf::Mesh& mesh : model.meshes) {
+        for (const tinygltf::Primitive& p : mesh.primitives) {
+            triangles += model.accessors.at(std::size_t(p.indices)).count / 3;
+        }
+    }
+    EXPECT_EQ(triangles, 5u);  // every face kept
+}
+
 // Two 1.x nodes, the child turning by rotation keys: the animation's rotation values at
 // the key times are the keys (upright: x and z negated).
 TEST(GltfAnimation, RotationChannelHoldsTheKeysAtTheKeyTimes) {
