@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -81,6 +82,18 @@ void WriteFileAtomically(const fs::path& target, const std::vector<uint8_t>& byt
     if (error) fail(error.message());
 }
 
+// The first folder below `root` on the way to `relative` that is a symbolic link: files
+// are never written through one, as it could lead outside the folder.
+std::optional<fs::path> LinkOnTheWay(const fs::path& root, const fs::path& relative) {
+    fs::path folder = root;
+    for (const fs::path& part : relative.parent_path()) {
+        folder /= part;
+        std::error_code error;
+        if (fs::is_symlink(folder, error)) return folder;
+    }
+    return std::nullopt;
+}
+
 int RunExtract(const std::vector<std::string>& args) {
     std::string archive_path, folder;
     std::vector<std::string> patterns;
@@ -127,11 +140,19 @@ int RunExtract(const std::vector<std::string>& args) {
         try {
             const std::vector<uint8_t> bytes = archive.Read(e);
             const fs::path target = root / *relative;
+            if (const std::optional<fs::path> link = LinkOnTheWay(root, *relative)) {
+                throw Error(kErrPathFileAccess, archive_path + ": " + e.display_name +
+                                                    ": not extracted: " + PathText(*link) +
+                                                    " is a symbolic link, which could lead "
+                                                    "out of the folder");
+            }
             std::error_code error;
             fs::create_directories(target.parent_path(), error);
             if (error) {
-                throw Error(kErrPathFileAccess, PathText(target.parent_path()) +
-                                                    ": cannot make the folder: " + error.message());
+                throw Error(kErrPathFileAccess, archive_path + ": " + e.display_name +
+                                                    ": not extracted: cannot make the folder " +
+                                                    PathText(target.parent_path()) + ": " +
+                                                    error.message());
             }
             WriteFileAtomically(target, bytes);
         } catch (const Error& error) {

@@ -119,6 +119,13 @@ TEST_F(GrfCli, ExtractWritesEveryFileWithItsNameAndSize) {
     EXPECT_EQ(empty.size(), 11u);
     EXPECT_EQ(empty.at("data/no-gnd.gat"), 0u);
 
+    run = cli("grf extract '" + Interop("korangar-textures.grf").string() + "' -d all");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto all = Tree(folder_ / "work" / "all");
+    EXPECT_EQ(all.size(), 22u);
+    EXPECT_EQ(all.at("data/texture/font.png"), 5794424u);
+    EXPECT_EQ(all.at("data/texture/goal.png"), 13430u);
+
     run = cli("grf extract '" + Interop("korangar-textures.grf").string() +
               "' -d k 'DATA/TEXTURE/?.PNG'");
     EXPECT_EQ(run.status, 0) << run.err;
@@ -147,6 +154,23 @@ TEST_F(GrfCli, ExtractRefusesNamesThatLeaveTheFolderAndWritesTheRest) {
                                                 {"stderr.txt", run.err.size()},
                                                 {"stdout.txt", 0},
                                                 {"work/deep/out/data/fine.txt", 4}}));
+}
+
+TEST_F(GrfCli, ExtractNeverWritesThroughALinkInTheFolder) {
+    WriteBytes(folder_ / "a.grf",
+               BuildGrf(0x200, {{.name = "data\\linked\\x.txt", .content = Bytes("x")},
+                                {.name = "data\\file\\y.txt", .content = Bytes("y")},
+                                {.name = "data\\z.txt", .content = Bytes("z")}}));
+    fs::create_directories(folder_ / "outside");
+    fs::create_directories(folder_ / "work" / "out" / "data");
+    fs::create_directory_symlink(folder_ / "outside", folder_ / "work" / "out" / "data" / "linked");
+    WriteBytes(folder_ / "work" / "out" / "data" / "file", Bytes("a file, not a folder"));
+    const GrfRun run = cli("grf extract ../a.grf -d out");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("symbolic link"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("y.txt"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_empty(folder_ / "outside"));
+    EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "data" / "z.txt"), Bytes("z"));
 }
 
 TEST_F(GrfCli, ExtractGoesOnAfterABrokenEntryAndLeavesNoTemporaryFile) {
