@@ -234,6 +234,30 @@ TEST(GltfTextures, PictureWithoutMagentaIsOpaque) {
     for (const tinygltf::Material& m : model.materials) EXPECT_EQ(m.alphaMode, "OPAQUE");
 }
 
+// One primitive per (texture, two-sided) group, its material double-sided exactly when
+// its faces are.
+TEST(GltfMaterials, TwoSidedFacesGetTheirOwnDoubleSidedMaterial) {
+    TempFolder folder;
+    const scene::Scene s = RoundTrip(CraftedScene({1, 2}));
+    const tinygltf::Model model =
+        ExportAndLoad(s, folder.path() / "out.glb", SettingsFor(MakeDataFolder(folder.path())));
+    // The root: face a one-sided, face b two-sided, both with keyed.bmp.
+    const tinygltf::Mesh& root = model.meshes.at(std::size_t(model.nodes.at(0).mesh));
+    ASSERT_EQ(root.primitives.size(), 2u);
+    const tinygltf::Material& first = model.materials.at(std::size_t(root.primitives[0].material));
+    const tinygltf::Material& second = model.materials.at(std::size_t(root.primitives[1].material));
+    EXPECT_FALSE(first.doubleSided);
+    EXPECT_TRUE(second.doubleSided);
+    EXPECT_EQ(first.name, "keyed.bmp");
+    EXPECT_EQ(second.name, "keyed.bmp");
+    // Both use the one picture.
+    EXPECT_EQ(first.pbrMetallicRoughness.baseColorTexture.index,
+              second.pbrMetallicRoughness.baseColorTexture.index);
+    // The grandchild's one-sided keyed face shares the root's material.
+    const tinygltf::Mesh& grandchild = model.meshes.at(std::size_t(model.nodes.at(2).mesh));
+    EXPECT_EQ(grandchild.primitives.at(0).material, root.primitives[0].material);
+}
+
 // A texture file that is no picture is named and stood in for; without even the
 // stand-by bitmap the faces stay, untextured, and that is said too.
 TEST(GltfTextures, UnreadablePictureAndMissingStandbyAreWarnedNotFatal) {
