@@ -2,6 +2,7 @@
 // to a complete GLB on disk, next to a plain write of the same number of bytes in the
 // same folder; and a batch of 200 small models on one thread and on every core.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -51,7 +52,8 @@ scene::Scene GridScene(int faces) {
 }
 
 fs::path BenchFolder() {
-    const fs::path folder = fs::temp_directory_path() / "plovant-bench-gltf";
+    const fs::path folder =
+        fs::temp_directory_path() / ("plovant-bench-gltf-" + std::to_string(getpid()));
     fs::create_directories(folder);
     return folder;
 }
@@ -136,4 +138,11 @@ BENCHMARK(BM_Batch200SmallModels)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fs::remove_all(BenchFolder());
+    return 0;
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <tiny_gltf.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QImage>
@@ -33,8 +34,10 @@ class TempFolder {
 public:
     TempFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            "plovant-gltf-" + std::string(info->test_suite_name()) + "-" + info->name();
+        // The process number keeps test programs of different builds, and tests run
+        // side by side by CTest, out of each other's folders.
+        std::string name = "plovant-gltf-" + std::to_string(getpid()) + "-" +
+                           std::string(info->test_suite_name()) + "-" + info->name();
         for (char& c : name) {
             if (c == '/') c = '_';
         }

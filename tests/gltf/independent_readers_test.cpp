@@ -3,6 +3,7 @@
 // (0 errors and 0 warnings) and assimp (the node and mesh counts we wrote).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <regex>
@@ -51,7 +52,8 @@ class IndependentReaders : public ::testing::Test {
 protected:
     // Exports every model into out/, as GLB and as .gltf.
     static void SetUpTestSuite() {
-        root_ = fs::temp_directory_path() / "plovant-gltf-independent-readers";
+        root_ = fs::temp_directory_path() /
+                ("plovant-gltf-independent-readers-" + std::to_string(getpid()));
         fs::remove_all(root_);
         fs::create_directories(root_ / "in");
         fs::create_directories(root_ / "out");
