@@ -99,5 +99,24 @@ TEST(QtDialogs, AMessageBoxShowsTitleTextAndIcon) {
     EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
+TEST(QtDialogs, AQuestionIsYesOnlyWhenYesIsPressed) {
+    QtDialogs dialogs(nullptr);
+    QString text;
+    WhenOpen<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(dialogs.AskYesNo("Plovant", "m.3ds already exists."));
+    EXPECT_EQ(text, "m.3ds already exists.");
+
+    WhenOpen<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
+    EXPECT_FALSE(dialogs.AskYesNo("Plovant", "again"));
+    // Closing the box (Escape) is No.
+    WhenOpen<QMessageBox>([](QMessageBox* box) { box->reject(); });
+    EXPECT_FALSE(dialogs.AskYesNo("Plovant", "again"));
+}
+
 }  // namespace
 }  // namespace plovant
