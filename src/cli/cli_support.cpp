@@ -57,7 +57,9 @@ bool IsModelName(const std::string& path) {
 }
 
 void RequireModelArgument(const std::string& path) {
-    if (path.empty()) throw Error(kErrFileNotFound, "no model file name was given (the name is empty)");
+    if (path.empty()) {
+        throw Error(kErrFileNotFound, "no model file name was given (the name is empty)");
+    }
     std::error_code ec;
     if (std::filesystem::is_directory(std::filesystem::u8path(path), ec)) {
         throw Error(kErrFileNotFound, path + ": is a folder, not a model file");

@@ -126,7 +126,9 @@ std::string PictureFormat(const std::string& output) {
                                : ending == ".jpg" || ending == ".jpeg" ? "jpg"
                                                                          : "";
     // JPEG needs Qt's image plug-in; where it is missing, the name is refused up front.
-    if (format.empty() || !QImageWriter::supportedImageFormats().contains(format.c_str())) return {};
+    if (format.empty() || !QImageWriter::supportedImageFormats().contains(format.c_str())) {
+        return {};
+    }
     return format;
 }
 

@@ -141,7 +141,8 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, bool save, const st
 std::optional<std::string> QtDialogs::ShowFileDialog(bool save, const std::string& filter,
                                                      const std::string& file_name) {
     NameOnlyIconProvider icons;
-    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(parent_, save, filter, file_name, icons);
+    const std::unique_ptr<QFileDialog> dialog =
+        MakeFileDialog(parent_, save, filter, file_name, icons);
     if (dialog->exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog->selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;

@@ -124,14 +124,15 @@ void ExpectCaptionsFit(const SettingsDialog& d) {
                                                            QStyle::SC_ComboBoxEditField, combo);
         const QFontMetrics metrics(combo->font());
         for (int i = 0; i < combo->count(); ++i) {
-            EXPECT_LE(metrics.horizontalAdvance(combo->itemText(i)), field.width()) << combo->itemText(i).toStdString();
+            EXPECT_LE(metrics.horizontalAdvance(combo->itemText(i)), field.width())
+                << combo->itemText(i).toStdString();
         }
     }
     for (const QLabel* label : d.findChildren<QLabel*>()) {
         EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width());
     }
-    for (const QWidget* parent : {static_cast<const QWidget*>(&d), static_cast<const QWidget*>(d.Frame1()),
-                                  static_cast<const QWidget*>(d.Frame2())}) {
+    const QWidget* parents[] = {&d, d.Frame1(), d.Frame2()};
+    for (const QWidget* parent : parents) {
         const QList<QWidget*> children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         for (const QWidget* a : children) {
             if (a->isWindow()) continue;
@@ -141,7 +142,8 @@ void ExpectCaptionsFit(const SettingsDialog& d) {
             // drawn layout lets a caption's box reach a pixel into the box below.)
             for (const QWidget* b : children) {
                 if (a == b || b->isWindow() || a->x() == b->x()) continue;
-                const bool same_height = a->y() <= b->geometry().bottom() && b->y() <= a->geometry().bottom();
+                const bool same_height =
+                    a->y() <= b->geometry().bottom() && b->y() <= a->geometry().bottom();
                 const bool side_by_side_overlap =
                     a->x() <= b->geometry().right() && b->x() <= a->geometry().right();
                 EXPECT_FALSE(same_height && side_by_side_overlap)
