@@ -28,5 +28,6 @@ for f in samples/data/*.rsm; do
     "$bin/plovant-cli" info "$f"
     "$bin/plovant-cli" convert "$f" -o "$out/$name.3ds"
     "$bin/plovant-cli" render "$f" --data samples/data -o "$out/$name.png"
-    echo "wrote $out/$name.3ds and $out/$name.png"
+    "$bin/plovant-cli" export "$f" --data samples/data -o "$out/$name.glb"
+    echo "wrote $out/$name.3ds, $out/$name.png and $out/$name.glb"
 done
