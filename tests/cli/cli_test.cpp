@@ -1,14 +1,11 @@
 // plovant-cli run as a program: its output, its files and its exit codes.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
+#include "cli/cli_runner.h"
 #include "export/tds_writer.h"
 #include "model/info_text.h"
 #include "model/rsm_model.h"
@@ -17,48 +14,19 @@ namespace plovant {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using cli_test::CliRun;
+using cli_test::ReadText;
 
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("plovant-cli-test-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
         for (const char* name : {"house.rsm", "windmill.rsm", "tree.rsm"}) {
-            fs::copy_file(Sample(name), folder_ / name);
+            fs::copy_file(cli_test::SamplePath(name), folder_ / name);
         }
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    static fs::path Sample(const std::string& name) {
-        return fs::path(PLOVANT_SAMPLES_DIR) / "data" / name;
     }
 
     // Runs plovant-cli with `args` (already quoted where needed) in the test folder.
-    CliRun cli(const std::string& args) {
-        const std::string command = "cd '" + folder_.string() + "' && '" +
-                                    (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() + "' " +
-                                    args + " >stdout.txt 2>stderr.txt";
-        const int raw = std::system(command.c_str());
-        CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(folder_ / "stdout.txt"),
-                ReadText(folder_ / "stderr.txt")};
-        fs::remove(folder_ / "stdout.txt");
-        fs::remove(folder_ / "stderr.txt");
-        return run;
-    }
+    CliRun cli(const std::string& args) { return cli_test::RunCli(folder_, args); }
 
     // The bytes the viewer's Save As writes for `rsm`.
     std::string ExpectedExport(const fs::path& rsm) {
@@ -72,7 +40,8 @@ protected:
         return bytes;
     }
 
-    fs::path folder_;
+    cli_test::ScratchFolder scratch_{"cli-test"};
+    const fs::path folder_ = scratch_.path();
 };
 
 TEST_F(CliTest, InfoPrintsTheInformationTextWithCrLf) {

@@ -1,29 +1,25 @@
 // plovant-cli export run as a program: batches, output names, failures and the files it
 // leaves behind.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <tiny_gltf.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 
+#include "cli/cli_runner.h"
 #include "gltf/gltf_test_support.h"
 
 namespace plovant {
 namespace {
 
 namespace fs = std::filesystem;
+using cli_test::CliRun;
+using cli_test::ReadText;
 using gltf_test::CraftedScene;
 using gltf_test::WriteFile;
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Every file under `folder`, as paths relative to it.
 std::set<std::string> FilesIn(const fs::path& folder) {
@@ -34,11 +30,6 @@ std::set<std::string> FilesIn(const fs::path& folder) {
     return names;
 }
 
-struct ExportRun {
-    int status;
-    std::string err;
-};
-
 class ExportCommand : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -47,16 +38,9 @@ protected:
         fs::create_directories(folder_.path() / "out");
     }
 
-    // Runs plovant-cli export with `args` in the test folder; stderr is a file.
-    ExportRun Export(const std::string& args) {
-        const fs::path err = folder_.path() / "stderr.txt";
-        const std::string command = "cd '" + folder_.path().string() + "' && '" +
-                                    (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() +
-                                    "' export " + args + " >/dev/null 2>'" + err.string() + "'";
-        const int raw = std::system(command.c_str());
-        ExportRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(err)};
-        fs::remove(err);
-        return run;
+    // Runs plovant-cli export with `args` in the test folder.
+    CliRun Export(const std::string& args) {
+        return cli_test::RunCli(folder_.path(), "export " + args);
     }
 
     // Writes a crafted model of `version` as in/NAME.
@@ -75,7 +59,7 @@ protected:
         return model;
     }
 
-    gltf_test::TempFolder folder_;
+    cli_test::ScratchFolder folder_{"export-cli"};
     fs::path data_;
 };
 
@@ -92,11 +76,11 @@ TEST_F(ExportCommand, BatchWithOneBrokenInputExportsTheOthers) {
     }
     // model11 is a 1.4 file: cut it in half.
     const fs::path broken = folder_.path() / "in" / "model11.rsm";
-    const std::string whole = ReadAll(broken);
+    const std::string whole = ReadText(broken);
     ASSERT_FALSE(whole.empty());
     std::ofstream(broken, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 2);
 
-    const ExportRun run = Export("in -d out --data data");
+    const CliRun run = Export("in -d out --data data");
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(FilesIn(folder_.path() / "out"), expected);
     std::size_t errors = 0, at = 0;
@@ -122,7 +106,7 @@ TEST_F(ExportCommand, WritesBesideTheInputOrWhereToldAndInEitherForm) {
     EXPECT_TRUE(fs::exists(folder_.path() / "in" / "house.glb"));
 
     // -o with ".gltf": the JSON, its buffer and its pictures, named after the output.
-    const ExportRun named = Export("in/Tower.RSM2 -o 'out/my tower.gltf' --data data");
+    const CliRun named = Export("in/Tower.RSM2 -o 'out/my tower.gltf' --data data");
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_EQ(FilesIn(folder_.path() / "out"),
               (std::set<std::string>{"my tower.gltf", "my tower.bin", "my tower_1.png",
@@ -142,7 +126,7 @@ TEST_F(ExportCommand, WritesBesideTheInputOrWhereToldAndInEitherForm) {
 
 TEST_F(ExportCommand, MissingTextureIsAWarningNotAFailure) {
     Model("house.rsm", {1, 2});
-    const ExportRun run = Export("in/house.rsm --data data");
+    const CliRun run = Export("in/house.rsm --data data");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("in/house.rsm: warning: texture \"missing.bmp\" not found"),
               std::string::npos)
@@ -152,16 +136,16 @@ TEST_F(ExportCommand, MissingTextureIsAWarningNotAFailure) {
 TEST_F(ExportCommand, FailureLeavesAnExistingTargetAsItWas) {
     std::ofstream(folder_.path() / "in" / "bad.rsm", std::ios::binary) << "GRSM\x01";
     std::ofstream(folder_.path() / "out" / "bad.glb") << "earlier result";
-    const ExportRun run = Export("in/bad.rsm -o out/bad.glb --data data");
+    const CliRun run = Export("in/bad.rsm -o out/bad.glb --data data");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("bad.rsm"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadAll(folder_.path() / "out" / "bad.glb"), "earlier result");
+    EXPECT_EQ(ReadText(folder_.path() / "out" / "bad.glb"), "earlier result");
     EXPECT_EQ(FilesIn(folder_.path() / "out"), std::set<std::string>{"bad.glb"});
 
     // A target that cannot be replaced (a folder holds its name): reported, no debris.
     Model("good.rsm", {1, 5});
     fs::create_directories(folder_.path() / "out" / "good.gltf" / "inside");
-    const ExportRun blocked = Export("in/good.rsm -o out/good.gltf --data data");
+    const CliRun blocked = Export("in/good.rsm -o out/good.gltf --data data");
     EXPECT_EQ(blocked.status, 1);
     EXPECT_NE(blocked.err.find("good.gltf"), std::string::npos) << blocked.err;
     // Nothing of it is placed: not even its .bin and pictures, which could be.
@@ -184,7 +168,7 @@ TEST_F(ExportCommand, FoldersAreSearchedBelowOnlyWithR) {
 TEST_F(ExportCommand, TwoInputsWithOneResultNameAreNotBothWritten) {
     Model("same.rsm", {1, 4});
     Model("same.rsm2", {2, 2});
-    const ExportRun run = Export("in/same.rsm in/same.rsm2 -d out --data data");
+    const CliRun run = Export("in/same.rsm in/same.rsm2 -d out --data data");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("is already the result of in/same.rsm"), std::string::npos) << run.err;
     EXPECT_EQ(FilesIn(folder_.path() / "out"), std::set<std::string>{"same.glb"});
@@ -217,12 +201,13 @@ TEST_F(ExportCommand, ProgressLineOnATerminal) {
     Model("a.rsm", {1, 4});
     Model("b.rsm", {1, 1});
     // script(1) gives the program a terminal; what it prints comes back through it.
-    const std::string command = "cd '" + folder_.path().string() + "' && script -qec \"'" +
-                                (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() +
-                                "' export in -d out --data data\" /dev/null > tty.txt";
+    const std::string command = "cd " + cli_test::ShellQuoted(folder_.path().string()) +
+                                " && script -qec \"" +
+                                cli_test::ShellQuoted(cli_test::CliProgram().string()) +
+                                " export in -d out --data data\" /dev/null > tty.txt";
     if (std::system("command -v script >/dev/null") != 0) GTEST_SKIP() << "no script(1)";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const std::string shown = ReadAll(folder_.path() / "tty.txt");
+    const std::string shown = ReadText(folder_.path() / "tty.txt");
     EXPECT_NE(shown.find("[2/2] in/"), std::string::npos) << shown;
 }
 

@@ -1,37 +1,24 @@
 // plovant-cli grf list / extract, and the commands that read models and textures out of
 // an archive, run as a program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QImage>
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
 #include "archive/grf_builder.h"
+#include "cli/cli_runner.h"
 
 namespace plovant {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-    const std::string text = ReadText(path);
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
-
-void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using cli_test::CliRun;
+using cli_test::ReadBytes;
+using cli_test::WriteBytes;
 
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
@@ -39,34 +26,14 @@ fs::path Interop(const std::string& name) {
     return fs::path(__FILE__).parent_path().parent_path() / "data" / "interop" / name;
 }
 
-fs::path Sample(const std::string& name) { return fs::path(PLOVANT_SAMPLES_DIR) / "data" / name; }
-
-struct GrfRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+fs::path Sample(const std::string& name) { return cli_test::SamplePath(name); }
 
 class GrfCli : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("plovant-grf-cli-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "work");
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    void SetUp() override { fs::create_directories(folder_ / "work"); }
 
     // Runs plovant-cli with `args` (quoted where needed) in folder_/work.
-    GrfRun cli(const std::string& args) {
-        const std::string command = "cd '" + (folder_ / "work").string() + "' && '" +
-                                    (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() + "' " +
-                                    args + " >../stdout.txt 2>../stderr.txt";
-        const int raw = std::system(command.c_str());
-        return GrfRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(folder_ / "stdout.txt"),
-                      ReadText(folder_ / "stderr.txt")};
-    }
+    CliRun cli(const std::string& args) { return cli_test::RunCli(folder_ / "work", args); }
 
     // Every file below `root`, relative, with its size.
     static std::map<std::string, uintmax_t> Tree(const fs::path& root) {
@@ -79,16 +46,17 @@ protected:
         return files;
     }
 
-    fs::path folder_;
+    cli_test::ScratchFolder scratch_{"grf-cli"};
+    const fs::path folder_ = scratch_.path();
 };
 
 TEST_F(GrfCli, ListPrintsSizeTabNameInTableOrder) {
-    const GrfRun run = cli("grf list '" + Interop("raglite-test.grf").string() + "'");
+    const CliRun run = cli("grf list '" + Interop("raglite-test.grf").string() + "'");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(
         run.out,
         "78\tsubdirectory\\hello.txt\n62\thello-grf.txt\n189\tUPPERCASE.PNG\n18\t안녕하세요.txt\n");
-    const GrfRun korangar = cli("grf list '" + Interop("korangar-textures.grf").string() + "'");
+    const CliRun korangar = cli("grf list '" + Interop("korangar-textures.grf").string() + "'");
     EXPECT_EQ(std::count(korangar.out.begin(), korangar.out.end(), '\n'), 22);
     EXPECT_TRUE(korangar.out.starts_with(
         "263368\tdata\\texture\\effect.png\n5794424\tdata\\texture\\font.png\n"));
@@ -99,13 +67,13 @@ TEST_F(GrfCli, ListLeavesFoldersOutAndShowsEmptyFiles) {
                BuildGrf(0x103, {{.name = "data", .folder = true},
                                 {.name = "data\\Empty.TXT", .content = {}},
                                 {.name = "data\\x.gat", .content = Bytes("gat")}}));
-    const GrfRun run = cli("grf list ../a.grf");
+    const CliRun run = cli("grf list ../a.grf");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "0\tdata\\Empty.TXT\n3\tdata\\x.gat\n");
 }
 
 TEST_F(GrfCli, ExtractWritesEveryFileWithItsNameAndSize) {
-    GrfRun run = cli("grf extract '" + Interop("raglite-test.grf").string() + "' -d out");
+    CliRun run = cli("grf extract '" + Interop("raglite-test.grf").string() + "' -d out");
     EXPECT_EQ(run.status, 0) << run.err;
     const std::map<std::string, uintmax_t> expected = {{"subdirectory/hello.txt", 78},
                                                        {"hello-grf.txt", 62},
@@ -143,7 +111,7 @@ TEST_F(GrfCli, ExtractRefusesNamesThatLeaveTheFolderAndWritesTheRest) {
                                 {.name = "C:\\drive", .content = Bytes("escaped")},
                                 {.name = "data\\fine.txt", .content = Bytes("fine")}}));
     fs::create_directories(folder_ / "work" / "deep" / "out");
-    const GrfRun run = cli("grf extract ../evil.grf -d deep/out");
+    const CliRun run = cli("grf extract ../evil.grf -d deep/out");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("..\\..\\x"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("\\abs"), std::string::npos);
@@ -151,8 +119,6 @@ TEST_F(GrfCli, ExtractRefusesNamesThatLeaveTheFolderAndWritesTheRest) {
     // Only the one file, inside the folder; nothing beside or above it.
     EXPECT_EQ(Tree(folder_),
               (std::map<std::string, uintmax_t>{{"evil.grf", fs::file_size(folder_ / "evil.grf")},
-                                                {"stderr.txt", run.err.size()},
-                                                {"stdout.txt", 0},
                                                 {"work/deep/out/data/fine.txt", 4}}));
 }
 
@@ -165,7 +131,7 @@ TEST_F(GrfCli, ExtractNeverWritesThroughALinkInTheFolder) {
     fs::create_directories(folder_ / "work" / "out" / "data");
     fs::create_directory_symlink(folder_ / "outside", folder_ / "work" / "out" / "data" / "linked");
     WriteBytes(folder_ / "work" / "out" / "data" / "file", Bytes("a file, not a folder"));
-    const GrfRun run = cli("grf extract ../a.grf -d out");
+    const CliRun run = cli("grf extract ../a.grf -d out");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("symbolic link"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("y.txt"), std::string::npos) << run.err;
@@ -182,7 +148,7 @@ TEST_F(GrfCli, ExtractGoesOnAfterABrokenEntryAndLeavesNoTemporaryFile) {
     fs::create_directories(folder_ / "work" / "out");
     WriteBytes(folder_ / "work" / "out" / "bad.txt", Bytes("older"));
     WriteBytes(folder_ / "work" / "out" / "a.txt", Bytes("older"));
-    const GrfRun run = cli("grf extract ../a.grf -d out");
+    const CliRun run = cli("grf extract ../a.grf -d out");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("bad.txt"), std::string::npos) << run.err;
     EXPECT_EQ(ReadBytes(folder_ / "work" / "out" / "a.txt"), Bytes("first"));    // replaced
@@ -192,7 +158,7 @@ TEST_F(GrfCli, ExtractGoesOnAfterABrokenEntryAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(GrfCli, PatternThatMatchesNothingFailsAfterTheOthers) {
-    const GrfRun run =
+    const CliRun run =
         cli("grf extract '" + Interop("raglite-test.grf").string() + "' -d out '*.png' 'nothing*'");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("nothing*"), std::string::npos);
@@ -201,7 +167,7 @@ TEST_F(GrfCli, PatternThatMatchesNothingFailsAfterTheOthers) {
 
 TEST_F(GrfCli, BadArchiveAndBadCommandLines) {
     WriteBytes(folder_ / "bad.grf", Bytes("Master of Magic, or so it says"));
-    GrfRun run = cli("grf list ../bad.grf");
+    CliRun run = cli("grf list ../bad.grf");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("bad.grf"), std::string::npos);
     EXPECT_EQ(cli("grf list ../missing.grf").status, 1);
@@ -238,19 +204,19 @@ std::string AfterPathLine(const std::string& info) {
 
 TEST_F(GrfCli, InfoReadsAModelInsideTheArchive) {
     WriteModelArchive(folder_ / "m.grf");
-    const GrfRun run = cli("info --grf ../m.grf 'DATA/model/House.RSM'");
+    const CliRun run = cli("info --grf ../m.grf 'DATA/model/House.RSM'");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("../m.grf: data\\model\\house.rsm\r\n"), std::string::npos) << run.out;
-    const GrfRun plain = cli("info '" + Sample("house.rsm").string() + "'");
+    const CliRun plain = cli("info '" + Sample("house.rsm").string() + "'");
     EXPECT_EQ(AfterPathLine(run.out), AfterPathLine(plain.out));
     EXPECT_FALSE(AfterPathLine(run.out).empty());
 
     // A pattern prints every model it matches; one that matches nothing fails.
-    const GrfRun both = cli("info --grf ../m.grf 'data\\model\\*.rsm'");
+    const CliRun both = cli("info --grf ../m.grf 'data\\model\\*.rsm'");
     EXPECT_EQ(both.status, 0) << both.err;
     EXPECT_NE(both.out.find("tree.rsm"), std::string::npos);
     EXPECT_NE(both.out.find("house.rsm"), std::string::npos);
-    const GrfRun none = cli("info --grf ../m.grf 'data\\model\\missing.rsm'");
+    const CliRun none = cli("info --grf ../m.grf 'data\\model\\missing.rsm'");
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.err.find("missing.rsm"), std::string::npos);
     EXPECT_EQ(cli("info --grf ../m.grf 'data/model/notes.txt'").status, 1);
@@ -260,7 +226,7 @@ TEST_F(GrfCli, InfoReadsAModelInsideTheArchive) {
 TEST_F(GrfCli, ConvertWritesModelsInsideTheArchiveLikeTheirFiles) {
     WriteModelArchive(folder_ / "m.grf");
     fs::create_directories(folder_ / "work" / "out");
-    GrfRun run = cli("convert --grf ../m.grf 'data\\model\\*.RSM' -d out");
+    CliRun run = cli("convert --grf ../m.grf 'data\\model\\*.RSM' -d out");
     EXPECT_EQ(run.status, 0) << run.err;
     for (const char* name : {"house", "tree"}) {
         fs::copy_file(Sample(std::string(name) + ".rsm"),
@@ -284,7 +250,7 @@ TEST_F(GrfCli, RenderDrawsTexturesFoundOnlyInTheArchive) {
     WriteModelArchive(folder_ / "m.grf");
     fs::create_directories(folder_ / "work" / "empty");
     const std::string model = "'" + Sample("house.rsm").string() + "'";
-    GrfRun run = cli("render " + model + " --data '" + Sample("").string() + "' -o folder.png");
+    CliRun run = cli("render " + model + " --data '" + Sample("").string() + "' -o folder.png");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     run = cli("render " + model + " --data ../m.grf -o archive.png");
@@ -307,7 +273,7 @@ TEST_F(GrfCli, RenderDrawsTexturesFoundOnlyInTheArchive) {
 
 TEST_F(GrfCli, RenderWarnsOfEachTextureNotFound) {
     fs::create_directories(folder_ / "work" / "empty");
-    const GrfRun run = cli("render '" + Sample("house.rsm").string() + "' --data empty -o a.png");
+    const CliRun run = cli("render '" + Sample("house.rsm").string() + "' --data empty -o a.png");
     EXPECT_EQ(run.status, 0) << run.err;
     // house.rsm names two textures: one warning each, naming it and the data folder.
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
@@ -320,7 +286,7 @@ TEST_F(GrfCli, RenderWarnsOfEachTextureNotFound) {
 TEST_F(GrfCli, RenderRefusesAMissingDataFolderAndBadArchiveNames) {
     WriteModelArchive(folder_ / "m.grf");
     const std::string model = "'" + Sample("house.rsm").string() + "'";
-    GrfRun run = cli("render " + model + " --data no-such-folder -o a.png");
+    CliRun run = cli("render " + model + " --data no-such-folder -o a.png");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("no-such-folder"), std::string::npos);
     EXPECT_FALSE(fs::exists(folder_ / "work" / "a.png"));
@@ -334,7 +300,7 @@ TEST_F(GrfCli, ExportWritesModelsInsideTheArchiveLikeTheirFiles) {
     WriteModelArchive(folder_ / "m.grf");
     fs::create_directories(folder_ / "work" / "a");
     fs::create_directories(folder_ / "work" / "b");
-    GrfRun run = cli("export '" + Sample("house.rsm").string() + "' '" +
+    CliRun run = cli("export '" + Sample("house.rsm").string() + "' '" +
                      Sample("tree.rsm").string() + "' -d a --data '" + Sample("").string() + "'");
     ASSERT_EQ(run.status, 0) << run.err;
     // Models and textures out of the archive: the same bytes.
@@ -352,9 +318,9 @@ TEST_F(GrfCli, ExportWritesModelsInsideTheArchiveLikeTheirFiles) {
 
 TEST_F(GrfCli, SceneReadsAModelInsideTheArchive) {
     WriteModelArchive(folder_ / "m.grf");
-    const GrfRun run = cli("scene --grf ../m.grf 'data\\model\\TREE.rsm'");
+    const CliRun run = cli("scene --grf ../m.grf 'data\\model\\TREE.rsm'");
     ASSERT_EQ(run.status, 0) << run.err;
-    const GrfRun plain = cli("scene '" + Sample("tree.rsm").string() + "'");
+    const CliRun plain = cli("scene '" + Sample("tree.rsm").string() + "'");
     ASSERT_EQ(plain.status, 0);
     EXPECT_TRUE(run.out.starts_with("../m.grf: data\\model\\tree.rsm: RSM ")) << run.out;
     EXPECT_EQ(run.out.substr(run.out.find('\n')), plain.out.substr(plain.out.find('\n')));

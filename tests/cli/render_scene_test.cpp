@@ -2,17 +2,14 @@
 // key frames put it, framed as a whole; the moment chosen with --time; both sides of the
 // faces; a warning for each texture not found; and the files either reader alone opens.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QColor>
 #include <QImage>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "cli/cli_runner.h"
 #include "export/tds_file.h"
 #include "support/rsm_scene_writer.h"
 
@@ -20,18 +17,9 @@ namespace plovant {
 namespace {
 
 namespace fs = std::filesystem;
+using cli_test::CliRun;
 
 constexpr int kSide = 200;  // the pictures are square: the projection then has no stretch
-
-struct CliResult {
-    int status;
-    std::string err;
-};
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A quad of `width` × `height` in the node's own x and y, texture slot 0.
 scene::Node Rectangle(const std::string& name, const std::string& parent, float width,
@@ -92,10 +80,6 @@ double MeanColumn(const QImage& picture, Test test) {
 class RenderSceneCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("plovant-cli-render-scene-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
         fs::create_directories(folder_ / "data" / "texture");
         for (const auto& [name, colour] :
              {std::pair{"red.bmp", Qt::red}, {"green.bmp", Qt::green}}) {
@@ -105,29 +89,18 @@ protected:
                 QString::fromStdString((folder_ / "data" / "texture" / name).string()), "BMP"));
         }
     }
-    void TearDown() override { fs::remove_all(folder_); }
 
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::ofstream out(folder_ / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        cli_test::WriteBytes(folder_ / name, bytes);
     }
 
     // Runs "plovant-cli render" with `args` in the test folder.
-    CliResult Render(const std::string& args) {
-        const std::string command = "cd '" + folder_.string() + "' && '" +
-                                    (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() +
-                                    "' render " + args + " >/dev/null 2>stderr.txt";
-        const int raw = std::system(command.c_str());
-        CliResult run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(folder_ / "stderr.txt")};
-        fs::remove(folder_ / "stderr.txt");
-        return run;
-    }
+    CliRun Render(const std::string& args) { return cli_test::RunCli(folder_, "render " + args); }
 
     // Renders `file` square with the test's data folder; the picture, or a null one.
     QImage Picture(const std::string& file, const std::string& options) {
-        const CliResult run =
-            Render(file + " --data data -o out.png --size " + std::to_string(kSide) + "x" +
-                   std::to_string(kSide) + " " + options);
+        const CliRun run = Render(file + " --data data -o out.png --size " + std::to_string(kSide) +
+                                  "x" + std::to_string(kSide) + " " + options);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err, "");
         QImage image(QString::fromStdString((folder_ / "out.png").string()));
@@ -135,7 +108,8 @@ protected:
         return image.convertToFormat(QImage::Format_RGB32);
     }
 
-    fs::path folder_;
+    cli_test::ScratchFolder scratch_{"cli-render-scene"};
+    const fs::path folder_ = scratch_.path();
 };
 
 // Where a point of the model (as centred) lands with the model untilted: the camera
@@ -203,7 +177,7 @@ TEST_F(RenderSceneCommand, EachTextureNotFoundIsNamedAndTheStandByDrawn) {
     s.nodes[0].textures = {"red.bmp"};
     s.nodes[1].textures = {"gone\\ARM.bmp"};
     Write("pair.rsm2", testing::WriteRsmScene(s));
-    const CliResult run = Render("pair.rsm2 --scene --data data -o out.png");
+    const CliRun run = Render("pair.rsm2 --scene --data data -o out.png");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err,
               "plovant-cli: warning: pair.rsm2: texture \"gone\\ARM.bmp\" not found in "
@@ -230,11 +204,10 @@ TEST_F(RenderSceneCommand, InfoAndConvertFollowTheSameRule) {
     s.version = {2, 2};
     s.nodes[1].offset = {3, 0, 0};  // 2.x: the node's place in the model
     Write("PAIR.RSM2", testing::WriteRsmScene(s));
-    const std::string cli = "cd '" + folder_.string() + "' && '" +
-                            (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() + "' ";
 
-    ASSERT_EQ(std::system((cli + "info PAIR.RSM2 >info.txt 2>&1").c_str()), 0);
-    const std::string info = ReadText(folder_ / "info.txt");
+    const CliRun info_run = cli_test::RunCli(folder_, "info PAIR.RSM2");
+    ASSERT_EQ(info_run.status, 0) << info_run.err;
+    const std::string& info = info_run.out;
     EXPECT_NE(info.find("Meshes: 2\r\nTextures: 2\r\nMesh #1\r\nName: base\r\n"), std::string::npos)
         << info;
     EXPECT_NE(info.find("Mesh #2\r\nName: arm\r\nParent Mesh: base\r\n"), std::string::npos)
@@ -242,7 +215,7 @@ TEST_F(RenderSceneCommand, InfoAndConvertFollowTheSameRule) {
 
     // The first mesh written is the first node as placed: the arm stands at x 3…5, so
     // the pair spans x 0…5 and y 0…1; centred whole, the base lies at x -2.5…-1.5.
-    ASSERT_EQ(std::system((cli + "convert PAIR.RSM2 >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(cli_test::RunCli(folder_, "convert PAIR.RSM2").status, 0);
     const std::vector<uint8_t> b = testing::ReadFileBytes(folder_ / "PAIR.3ds");
     const testing::Chunk root = testing::ParseFile(b);
     const testing::Chunk* mesh = root.children[1].children[2].child(0x4100);
@@ -262,7 +235,7 @@ TEST_F(RenderSceneCommand, RefusesWhatItCannotRead) {
     old.version = {2, 0};
     Write("old.rsm2", testing::WriteRsmScene(old));
 
-    CliResult run = Render("old.rsm2 --scene -o out.png");
+    CliRun run = Render("old.rsm2 --scene -o out.png");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("old.rsm2"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("2.0"), std::string::npos) << run.err;

@@ -2,34 +2,23 @@
 // options change, and its failures, which leave no half-written or stray files.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
+#include <QImage>
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
-#include <QImage>
+#include "cli/cli_runner.h"
 
 namespace plovant {
 namespace {
 
 namespace fs = std::filesystem;
+using cli_test::CliRun;
+using cli_test::ReadText;
 
 constexpr QRgb kBlue = 0xFF0000FFu;
 constexpr QRgb kWhite = 0xFFFFFFFFu;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-struct CliResult {
-    int status;
-    std::string err;
-};
 
 struct Coverage {
     int model_pixels = 0;
@@ -58,34 +47,18 @@ Coverage Measure(const QImage& picture) {
 
 class RenderCommand : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("plovant-cli-render-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     static std::string Data() { return (fs::path(PLOVANT_SAMPLES_DIR) / "data").string(); }
     static std::string Sample(const std::string& name) {
-        return (fs::path(PLOVANT_SAMPLES_DIR) / "data" / name).string();
+        return cli_test::SamplePath(name).string();
     }
 
     // Runs "plovant-cli render" with `args` (quoted where needed) in the test folder.
-    CliResult render(const std::string& args) {
-        const std::string command = "cd '" + folder_.string() + "' && '" +
-                                    (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() +
-                                    "' render " + args + " >/dev/null 2>stderr.txt";
-        const int raw = std::system(command.c_str());
-        CliResult run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(folder_ / "stderr.txt")};
-        fs::remove(folder_ / "stderr.txt");
-        return run;
-    }
+    CliRun render(const std::string& args) { return cli_test::RunCli(folder_, "render " + args); }
 
     // Renders `sample` with the sample data folder and `options`; returns the picture.
     QImage Picture(const std::string& sample, const std::string& options = "") {
-        const CliResult run = render("'" + Sample(sample) + "' --data '" + Data() + "' -o out.png " + options);
+        const CliRun run =
+            render("'" + Sample(sample) + "' --data '" + Data() + "' -o out.png " + options);
         EXPECT_EQ(run.status, 0) << run.err;
         QImage image(QString::fromStdString((folder_ / "out.png").string()));
         fs::remove(folder_ / "out.png");
@@ -102,7 +75,8 @@ protected:
         return names;
     }
 
-    fs::path folder_;
+    cli_test::ScratchFolder scratch_{"cli-render"};
+    const fs::path folder_ = scratch_.path();
 };
 
 TEST_F(RenderCommand, WritesACorrectPictureOfEverySample) {
@@ -155,22 +129,22 @@ TEST_F(RenderCommand, OptionsChangeWhatIsDrawn) {
 TEST_F(RenderCommand, MissingTexturesShowTheStandByBitmap) {
     // An empty data folder: every texture falls back to blank.bmp; the model is drawn.
     fs::create_directories(folder_ / "empty" / "texture");
-    const CliResult run = render("'" + Sample("house.rsm") + "' --data empty -o out.png");
+    const CliRun run = render("'" + Sample("house.rsm") + "' --data empty -o out.png");
     ASSERT_EQ(run.status, 0) << run.err;
     const QImage picture(QString::fromStdString((folder_ / "out.png").string()));
     EXPECT_GT(Measure(picture.convertToFormat(QImage::Format_RGB32)).model_pixels, 427 * 389 / 30);
 }
 
 TEST_F(RenderCommand, FailuresNameTheFileAndLeaveNoFiles) {
-    const CliResult missing = render("'" + Sample("no-such.rsm") + "' -o out.png");
+    const CliRun missing = render("'" + Sample("no-such.rsm") + "' -o out.png");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("no-such.rsm"), std::string::npos) << missing.err;
 
-    const CliResult not_model = render("'" + Sample("texture/house_wall.bmp") + "' -o out.png");
+    const CliRun not_model = render("'" + Sample("texture/house_wall.bmp") + "' -o out.png");
     EXPECT_EQ(not_model.status, 1);
     EXPECT_NE(not_model.err.find("house_wall.bmp"), std::string::npos) << not_model.err;
 
-    const CliResult no_folder =
+    const CliRun no_folder =
         render("'" + Sample("house.rsm") + "' --data '" + Data() + "' -o missing/out.png");
     EXPECT_EQ(no_folder.status, 1);
     EXPECT_NE(no_folder.err.find("missing/out.png"), std::string::npos) << no_folder.err;
@@ -178,7 +152,7 @@ TEST_F(RenderCommand, FailuresNameTheFileAndLeaveNoFiles) {
     // A broken texture bitmap fails the open; nothing is written.
     fs::create_directories(folder_ / "bad" / "texture");
     std::ofstream(folder_ / "bad" / "texture" / "house_wall.bmp") << "BM not a bitmap";
-    const CliResult bad_texture = render("'" + Sample("house.rsm") + "' --data bad -o out.png");
+    const CliRun bad_texture = render("'" + Sample("house.rsm") + "' --data bad -o out.png");
     EXPECT_EQ(bad_texture.status, 1);
     EXPECT_NE(bad_texture.err.find("house_wall.bmp"), std::string::npos) << bad_texture.err;
     fs::remove_all(folder_ / "bad");
@@ -188,7 +162,7 @@ TEST_F(RenderCommand, FailuresNameTheFileAndLeaveNoFiles) {
 
 TEST_F(RenderCommand, AFailedRenderKeepsTheOldPicture) {
     std::ofstream(folder_ / "out.png") << "old picture";
-    const CliResult run = render("'" + Sample("no-such.rsm") + "' -o out.png");
+    const CliRun run = render("'" + Sample("no-such.rsm") + "' -o out.png");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(ReadText(folder_ / "out.png"), "old picture");
     EXPECT_EQ(Files(), std::vector<std::string>{"out.png"});
@@ -202,7 +176,7 @@ TEST_F(RenderCommand, WrongCommandLinesAreUsageErrors) {
           house + " -o out.png --size 100", house + " -o out.png --size 0x10",
           house + " -o out.png --size 100x99999", house + " -o out.png --tilt nan",
           house + " -o out.png --yaw", house + " -o out.png --bogus"}) {
-        const CliResult run = render(args);
+        const CliRun run = render(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("render --help"), std::string::npos) << args;
     }

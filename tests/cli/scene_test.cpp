@@ -1,62 +1,32 @@
 // plovant-cli scene run as a program on files written by the test writer.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <limits>
 #include <string>
 
+#include "cli/cli_runner.h"
 #include "support/rsm_scene_writer.h"
 
 namespace plovant {
 namespace {
 
 namespace fs = std::filesystem;
+using cli_test::CliRun;
 using testing::RsmTriangleNode;
 using testing::WriteRsmScene;
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-struct SceneRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
 class SceneCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("plovant-scene-cli-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::ofstream(folder_ / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        cli_test::WriteBytes(folder_ / name, bytes);
     }
 
-    SceneRun cli(const std::string& args) {
-        const std::string command = "cd '" + folder_.string() + "' && '" +
-                                    (fs::path(PLOVANT_BIN_DIR) / "plovant-cli").string() + "' " +
-                                    args + " >stdout.txt 2>stderr.txt";
-        const int raw = std::system(command.c_str());
-        SceneRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(folder_ / "stdout.txt"),
-                     ReadAll(folder_ / "stderr.txt")};
-        fs::remove(folder_ / "stdout.txt");
-        fs::remove(folder_ / "stderr.txt");
-        return run;
-    }
+    CliRun cli(const std::string& args) { return cli_test::RunCli(folder_, args); }
 
-    fs::path folder_;
+    cli_test::ScratchFolder scratch_{"scene-cli"};
+    const fs::path folder_ = scratch_.path();
 };
 
 // A 1.4 house: a base with a Korean-named roof under it, and names that need escaping.
@@ -82,7 +52,7 @@ scene::Scene TwoLevelHouse() {
 
 TEST_F(SceneCommandTest, JsonOfATwoLevelOneFourFile) {
     Write("house.rsm", WriteRsmScene(TwoLevelHouse()));
-    const SceneRun run = cli("scene house.rsm --json");
+    const CliRun run = cli("scene house.rsm --json");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
@@ -126,7 +96,7 @@ scene::Scene TwoThree() {
 
 TEST_F(SceneCommandTest, JsonOfATwoThreeFile) {
     Write("ship.rsm2", WriteRsmScene(TwoThree(), {.volume_boxes = false}));
-    const SceneRun run = cli("scene --json ship.rsm2");
+    const CliRun run = cli("scene --json ship.rsm2");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
               "{\"version\":\"2.3\",\"animation_length\":60,\"fps\":29.97,\"shade_type\":2,"
@@ -163,7 +133,7 @@ TEST_F(SceneCommandTest, TextShowsTheTreeIndentedUnderEachParent) {
     s.nodes.push_back(RsmTriangleNode("chimney", "\xB3\xAA\xB9\xAB"));
     s.nodes.push_back(RsmTriangleNode("shed", "attic"));
     Write("house.rsm", WriteRsmScene(s));
-    const SceneRun run = cli("scene house.rsm");
+    const CliRun run = cli("scene house.rsm");
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string korean = "\xEB\x82\x98\xEB\xAC\xB4";
     EXPECT_NE(run.out.find("house.rsm: RSM 1.4, animation 1000 ms, shade type 1, alpha 127\n"
@@ -195,7 +165,7 @@ TEST_F(SceneCommandTest, AFileThatCannotBeReadIsNamedWithExitOne) {
     // Cut inside the roof's rotation keys: the tail after them is 148 bytes.
     bytes.resize(bytes.size() - 160);
     Write("cut.rsm", bytes);
-    const SceneRun cut = cli("scene cut.rsm --json");
+    const CliRun cut = cli("scene cut.rsm --json");
     EXPECT_EQ(cut.status, 1);
     EXPECT_EQ(cut.out, "");
     EXPECT_TRUE(
@@ -203,14 +173,14 @@ TEST_F(SceneCommandTest, AFileThatCannotBeReadIsNamedWithExitOne) {
                             "the rotation key count 2 needs at least 40 bytes but 28 remain"))
         << cut.err;
 
-    const SceneRun missing = cli("scene missing.rsm");
+    const CliRun missing = cli("scene missing.rsm");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("missing.rsm"), std::string::npos) << missing.err;
 
     bytes = WriteRsmScene(TwoLevelHouse());
     bytes[5] = 0;  // version 1.0
     Write("old.rsm", bytes);
-    const SceneRun old = cli("scene old.rsm");
+    const CliRun old = cli("scene old.rsm");
     EXPECT_EQ(old.status, 1);
     EXPECT_NE(old.err.find("old.rsm: RSM version 1.0 "), std::string::npos) << old.err;
 }
@@ -220,7 +190,7 @@ TEST_F(SceneCommandTest, CommandLineMistakesExitTwo) {
     EXPECT_EQ(cli("scene").status, 2);
     EXPECT_EQ(cli("scene house.rsm house.rsm").status, 2);
     EXPECT_EQ(cli("scene house.rsm --xml").status, 2);
-    const SceneRun help = cli("scene --help");
+    const CliRun help = cli("scene --help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--json"), std::string::npos);
 }
