@@ -9,6 +9,7 @@
 #include "platform/dx7/direct_draw_surface7.h"
 #include "platform/dx7/dx_error.h"
 #include "platform/dx7/pixel_format.h"
+#include "platform/dx7/surface_from_image.h"
 #include "platform/file_lookup.h"
 
 namespace plovant::dx7 {
@@ -178,37 +179,8 @@ SurfacePtr DirectDraw7::CreateSurface(const DDSURFACEDESC2& desc) {
 
 SurfacePtr DirectDraw7::CreateSurfaceFromFile(const std::string& file_name,
                                               const DDSURFACEDESC2& desc) {
-    QImage image = ReadBitmapFile(NativePath(file_name), file_name);
-    DDSURFACEDESC2 wanted = desc;
-    const bool sized = (desc.dwFlags & DDSD_WIDTH) && (desc.dwFlags & DDSD_HEIGHT) &&
-                       desc.dwWidth > 0 && desc.dwHeight > 0;
-    if (sized && (desc.dwWidth != image.width() || desc.dwHeight != image.height())) {
-        if (desc.dwWidth > kMaxSurfaceSide || desc.dwHeight > kMaxSurfaceSide) {
-            ThrowDxError(DDERR_TOOBIGSIZE, "DirectDraw7.CreateSurfaceFromFile: the size asked for " +
-                                               file_name + " is too large.");
-        }
-        image = image.scaled(desc.dwWidth, desc.dwHeight, Qt::IgnoreAspectRatio,
-                             Qt::FastTransformation);
-    }
-    wanted.dwFlags |= DDSD_WIDTH | DDSD_HEIGHT;
-    wanted.dwWidth = image.width();
-    wanted.dwHeight = image.height();
-    if (!(wanted.dwFlags & DDSD_CAPS)) {
-        wanted.dwFlags |= DDSD_CAPS;
-        wanted.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    }
-    if (wanted.ddsCaps.dwCaps & (DDSCAPS_PRIMARYSURFACE | DDSCAPS_ZBUFFER)) {
-        ThrowDxError(DDERR_INVALIDCAPS, "DirectDraw7.CreateSurfaceFromFile: a bitmap cannot become "
-                                        "a primary surface or a depth buffer.");
-    }
-    SurfacePtr surface;
-    try {
-        surface = CreateSurface(wanted);
-    } catch (const Error& e) {
-        throw Error(e.number(), e.description() + " (loading " + file_name + ")");
-    }
-    CopyImageToSurface(image, *surface);
-    return surface;
+    return CreateSurfaceFromImage(*this, ReadBitmapFile(NativePath(file_name), file_name), desc,
+                                  file_name, "DirectDraw7.CreateSurfaceFromFile");
 }
 
 ClipperPtr DirectDraw7::CreateClipper(uint32_t flags) {

@@ -6,8 +6,7 @@
 
 #include "errors/error.h"
 #include "platform/dx7/bitmap_file.h"
-#include "platform/dx7/direct_draw_surface7.h"
-#include "platform/dx7/dx_error.h"
+#include "platform/dx7/surface_from_image.h"
 
 namespace plovant::dx7 {
 
@@ -48,39 +47,8 @@ QImage DecodePicture(std::span<const uint8_t> bytes, const std::string& shown_na
 
 SurfacePtr CreateSurfaceFromMemory(DirectDraw7& ddraw, std::span<const uint8_t> bytes,
                                    const std::string& shown_name, const DDSURFACEDESC2& desc) {
-    QImage image = DecodePicture(bytes, shown_name);
-    DDSURFACEDESC2 wanted = desc;
-    const bool sized = (desc.dwFlags & DDSD_WIDTH) && (desc.dwFlags & DDSD_HEIGHT) &&
-                       desc.dwWidth > 0 && desc.dwHeight > 0;
-    if (sized && (desc.dwWidth != image.width() || desc.dwHeight != image.height())) {
-        if (desc.dwWidth > kMaxBitmapSide || desc.dwHeight > kMaxBitmapSide) {
-            ThrowDxError(DDERR_TOOBIGSIZE,
-                         "DirectDraw7.CreateSurfaceFromMemory: the size asked for " + shown_name +
-                             " is too large.");
-        }
-        image = image.scaled(desc.dwWidth, desc.dwHeight, Qt::IgnoreAspectRatio,
-                             Qt::FastTransformation);
-    }
-    wanted.dwFlags |= DDSD_WIDTH | DDSD_HEIGHT;
-    wanted.dwWidth = image.width();
-    wanted.dwHeight = image.height();
-    if (!(wanted.dwFlags & DDSD_CAPS)) {
-        wanted.dwFlags |= DDSD_CAPS;
-        wanted.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    }
-    if (wanted.ddsCaps.dwCaps & (DDSCAPS_PRIMARYSURFACE | DDSCAPS_ZBUFFER)) {
-        ThrowDxError(DDERR_INVALIDCAPS,
-                     "DirectDraw7.CreateSurfaceFromMemory: a picture cannot "
-                     "become a primary surface or a depth buffer.");
-    }
-    SurfacePtr surface;
-    try {
-        surface = ddraw.CreateSurface(wanted);
-    } catch (const Error& e) {
-        throw Error(e.number(), e.description() + " (loading " + shown_name + ")");
-    }
-    CopyImageToSurface(image, *surface);
-    return surface;
+    return CreateSurfaceFromImage(ddraw, DecodePicture(bytes, shown_name), desc, shown_name,
+                                  "DirectDraw7.CreateSurfaceFromMemory");
 }
 
 }  // namespace plovant::dx7
