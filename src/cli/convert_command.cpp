@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "archive/grf_archive.h"
-#include "archive/grf_names.h"
 #include "cli/archive_models.h"
 #include "cli/cli_support.h"
 #include "cli/command.h"
+#include "cli/result_path.h"
 #include "export/tds_writer.h"
 #include "model/binary_file.h"
 
@@ -83,15 +83,6 @@ int Parse(const std::vector<std::string>& args, Options& options) {
     return -1;
 }
 
-std::filesystem::path OutputFor(const Options& options, const std::string& input) {
-    if (!options.output.empty()) return std::filesystem::u8path(options.output);
-    std::filesystem::path path = std::filesystem::u8path(input);
-    if (!options.folder.empty()) {
-        return std::filesystem::u8path(options.folder) / path.filename().replace_extension(".3ds");
-    }
-    return path.replace_extension(".3ds");
-}
-
 int RunConvert(const std::vector<std::string>& args) {
     if (WantsHelp(args)) {
         std::fputs(kHelp, stdout);
@@ -121,12 +112,8 @@ int RunConvert(const std::vector<std::string>& args) {
     std::map<std::filesystem::path, std::string> written;  // output -> its input
     for (const ModelInput& model_input : inputs) {
         const std::string& input = model_input.name;
-        // An archive entry's result is named after the entry's file name.
-        std::string reason;
-        const auto entry_path = ExtractionPath(model_input.entry_name, reason);
-        const std::filesystem::path output = OutputFor(
-            options, model_input.entry ? (entry_path ? PathText(entry_path->filename()) : "model.rsm")
-                                       : input);
+        const std::filesystem::path output =
+            ResultPath(model_input, options.output, options.folder, ".3ds");
         const std::filesystem::path key = std::filesystem::weakly_canonical(output);
         if (const auto earlier = written.find(key); earlier != written.end()) {
             PrintError(input + ": not converted: " + PathText(output) +

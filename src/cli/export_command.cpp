@@ -16,10 +16,10 @@
 #include "app/settings.h"
 #include "archive/data_location.h"
 #include "archive/grf_archive.h"
-#include "archive/grf_names.h"
 #include "cli/archive_models.h"
 #include "cli/cli_support.h"
 #include "cli/command.h"
+#include "cli/result_path.h"
 #include "device/texture_loader.h"
 #include "export/gltf/batch_export.h"
 #include "model/binary_file.h"
@@ -176,14 +176,6 @@ std::vector<std::string> Expand(const std::string& input, bool recursive, std::s
     return found;
 }
 
-fs::path OutputFor(const Options& options, const std::string& input) {
-    if (!options.output.empty()) return fs::u8path(options.output);
-    const char* extension = options.format == gltf::GltfFormat::kText ? ".gltf" : ".glb";
-    fs::path name = fs::u8path(input).filename().replace_extension(extension);
-    if (!options.folder.empty()) return fs::u8path(options.folder) / name;
-    return fs::u8path(input).replace_extension(extension);
-}
-
 // The data folder of the settings file beside the program, without creating the file.
 std::string DataPathFromSettings() {
     Settings settings;
@@ -237,12 +229,8 @@ int RunExport(const std::vector<std::string>& args) {
         const std::string& input = model.name;
         gltf::ExportJob job;
         job.name = input;
-        // A model inside an archive is named after its entry's file name.
-        std::string reason;
-        const auto entry_path = ExtractionPath(model.entry_name, reason);
-        job.output = OutputFor(options, !model.entry ? input
-                                        : entry_path ? PathText(entry_path->filename())
-                                                     : "model.rsm");
+        job.output = ResultPath(model, options.output, options.folder,
+                                options.format == gltf::GltfFormat::kText ? ".gltf" : ".glb");
         job.format = options.format.value_or(gltf::GltfFormat::kBinary);
         const fs::path key = fs::weakly_canonical(job.output);
         if (const auto earlier = claimed.find(key); earlier != claimed.end()) {
