@@ -110,22 +110,16 @@ public:
     }
 
     // Renames every temporary file into place, in the order added. A target that is a
-    // folder is refused before anything moves. One file is renamed straight over its
-    // target, which the rename replaces in one step or leaves untouched. Of several,
-    // existing targets are first moved aside; when a rename fails, the files already
-    // placed are taken back and the moved ones restored, so the targets are all replaced
-    // or none.
+    // folder is refused before anything moves. Existing targets are first moved aside;
+    // when a rename fails, the files already placed are taken back and the moved ones
+    // restored, so the targets are all replaced or none. A single file is set aside too:
+    // renaming straight over an existing file makes ext4 free the old file's blocks
+    // while the folder is locked, which holds up every other thread of a batch writing
+    // into that folder; removing the old file afterwards frees them outside the lock.
     void Commit() {
         for (const fs::path& target : targets_) {
             std::error_code ec;
             if (fs::is_directory(target, ec)) Fail(target, EISDIR);
-        }
-        if (targets_.size() == 1) {
-            std::error_code ec;
-            fs::rename(temporaries_[0], targets_[0], ec);
-            if (ec) Fail(targets_[0], ec.value());
-            temporaries_.clear();
-            return;
         }
         std::vector<fs::path> aside(targets_.size());
         std::size_t placed = 0;
