@@ -153,6 +153,23 @@ TEST_F(ExportCommand, FailureLeavesAnExistingTargetAsItWas) {
     EXPECT_TRUE(fs::is_directory(folder_.path() / "out" / "good.gltf" / "inside"));
 }
 
+// Exporting again over earlier results replaces them whole, in both forms, and leaves
+// none of the files set aside or written under temporary names.
+TEST_F(ExportCommand, SuccessReplacesEarlierResultsAndLeavesNothingElse) {
+    Model("mill.rsm", {1, 4});
+    std::ofstream(folder_.path() / "out" / "mill.glb") << "earlier result";
+    std::ofstream(folder_.path() / "out" / "mill.gltf") << "earlier json";
+    std::ofstream(folder_.path() / "out" / "mill.bin") << "earlier buffer";
+
+    ASSERT_EQ(Export("in/mill.rsm -o out/mill.glb --data data").status, 0);
+    ASSERT_EQ(Export("in/mill.rsm -o out/mill.gltf --data data").status, 0);
+    EXPECT_EQ(FilesIn(folder_.path() / "out"),
+              (std::set<std::string>{"mill.glb", "mill.gltf", "mill.bin", "mill_1.png",
+                                     "mill_2.png"}));
+    EXPECT_EQ(Load(folder_.path() / "out" / "mill.glb").nodes.size(), 3u);
+    EXPECT_EQ(Load(folder_.path() / "out" / "mill.gltf").nodes.size(), 3u);
+}
+
 TEST_F(ExportCommand, FoldersAreSearchedBelowOnlyWithR) {
     Model("a.rsm", {1, 6});
     fs::create_directories(folder_.path() / "in" / "sub");
