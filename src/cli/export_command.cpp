@@ -267,7 +267,7 @@ int RunExport(const std::vector<std::string>& args) {
                                                 : outcome.messages.front());
         } else {
             for (const std::string& warning : outcome.messages) {
-                PrintError(jobs[i].name + ": warning: " + warning);
+                PrintWarning(jobs[i].name + ": " + warning);
             }
         }
         if (progress) {

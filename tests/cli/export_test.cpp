@@ -128,7 +128,7 @@ TEST_F(ExportCommand, MissingTextureIsAWarningNotAFailure) {
     Model("house.rsm", {1, 2});
     const CliRun run = Export("in/house.rsm --data data");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("in/house.rsm: warning: texture \"missing.bmp\" not found"),
+    EXPECT_NE(run.err.find("plovant-cli: warning: in/house.rsm: texture \"missing.bmp\" not found"),
               std::string::npos)
         << run.err;
 }
