@@ -10,8 +10,11 @@
 #include <io.h>
 #endif
 
+#include "app/settings.h"
 #include "cli/command.h"
 #include "model/binary_file.h"
+#include "platform/executable_folder.h"
+#include "platform/settings_location.h"
 #include "render/scene_model.h"
 
 namespace plovant::cli {
@@ -72,6 +75,18 @@ float OpenModel(const std::string& path, RsmModel& model) {
     OpenedModel opened = ReadAnyViewModel(std::filesystem::u8path(path));
     model = std::move(opened.model);
     return opened.extent;
+}
+
+std::string DataPathFromSettings() {
+    Settings settings;
+    const std::string file = FindSettingsFile(ExecutableFolder(), UserSettingsFolder());
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::u8path(file);
+    if (std::filesystem::is_regular_file(path, error) &&
+        std::filesystem::file_size(path, error) > 0 && !error) {
+        LoadSettings(settings, file);
+    }
+    return settings.DataPath;
 }
 
 }  // namespace plovant::cli

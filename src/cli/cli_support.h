@@ -46,4 +46,9 @@ void RequireModelArgument(const std::string& path);
 // Returns the extent the camera is set from. Throws Error.
 float OpenModel(const std::string& path, RsmModel& model);
 
+// The data location named in the settings file the viewer uses (beside the program, or
+// the per-user one where the program's folder cannot be written), without creating the
+// file when it is missing: a command-line tool leaves no trace.
+std::string DataPathFromSettings();
+
 }  // namespace plovant::cli

@@ -13,7 +13,6 @@
 #include <system_error>
 #include <vector>
 
-#include "app/settings.h"
 #include "archive/data_location.h"
 #include "archive/grf_archive.h"
 #include "cli/archive_models.h"
@@ -174,18 +173,6 @@ std::vector<std::string> Expand(const std::string& input, bool recursive, std::s
     if (ec) problem = input + ": the folder cannot be read: " + ec.message();
     std::sort(found.begin(), found.end());
     return found;
-}
-
-// The data folder of the settings file beside the program, without creating the file.
-std::string DataPathFromSettings() {
-    Settings settings;
-    const std::string file = SettingsFilePath(ExecutableFolder());
-    std::error_code error;
-    const fs::path path = fs::u8path(file);
-    if (fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error) {
-        LoadSettings(settings, file);
-    }
-    return settings.DataPath;
 }
 
 int RunExport(const std::vector<std::string>& args) {

@@ -20,9 +20,7 @@
 #include "model/binary_file.h"
 #include "model/code_page.h"
 #include "platform/dx7/direct_draw7.h"
-#include "platform/executable_folder.h"
 #include "platform/platform_window.h"
-#include "platform/settings_location.h"
 #include "render/model_view.h"
 #include "render/render_scene.h"
 #include "render/scene_model.h"
@@ -220,19 +218,6 @@ int Parse(const std::vector<std::string>& args, Options& options) {
     if (options.time_ms && !options.scene) return UsageError("render", "--time needs --scene");
     options.input = inputs[0];
     return -1;
-}
-
-// The data folder of the settings file the viewer uses, without creating the file when it
-// is missing (the viewer creates it; a rendering tool should leave no trace).
-std::string DataPathFromSettings() {
-    Settings settings;
-    const std::string file = FindSettingsFile(ExecutableFolder(), UserSettingsFolder());
-    std::error_code error;
-    const fs::path path = fs::u8path(file);
-    if (fs::is_regular_file(path, error) && fs::file_size(path, error) > 0 && !error) {
-        LoadSettings(settings, file);
-    }
-    return settings.DataPath;
 }
 
 // Writes `picture` in the format its name asks for to a temporary file beside `output`,
