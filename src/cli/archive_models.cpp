@@ -12,6 +12,7 @@
 #include "cli/cli_support.h"
 #include "errors/error.h"
 #include "model/binary_file.h"
+#include "render/scene_model.h"
 
 namespace plovant::cli {
 
@@ -96,12 +97,11 @@ float OpenModelInput(const ModelInput& input, RsmModel& model) {
         throw Error(kErrInvalidFormat,
                     input.name + ": not a model file (the name does not end in \"rsm\")");
     }
-    const std::vector<uint8_t> bytes = input.Read();
-    RsmModel loaded;
-    LoadRsmFromMemory(bytes, input.name, loaded);
-    const float extent = CenterRootMesh(loaded);
-    model = std::move(loaded);
-    return extent;
+    // The same readers, in the same order, as for a file (the entry's name ends as the
+    // shown name does).
+    OpenedModel opened = ReadAnyViewModel(input.Read(), input.name);
+    model = std::move(opened.model);
+    return opened.extent;
 }
 
 }  // namespace plovant::cli

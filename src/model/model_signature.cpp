@@ -92,15 +92,30 @@ std::string DescribeNotAModelFile(const std::filesystem::path& path) {
     return DescribeNotAModel(std::span<const uint8_t>(head.data(), got));
 }
 
-Error ExplainModelReadFailure(const std::filesystem::path& path, const Error& failure) {
-    if (IsAccessFailure(failure.number())) return failure;
-    const std::string description = DescribeNotAModelFile(path);
+namespace {
+
+// `failure` with `description` of the file `name` put first.
+Error WithDescription(const std::string& description, const std::string& name,
+                      const Error& failure) {
     if (description.empty()) return failure;
     // The reader's descriptions start with the file's name; it is said once, in front.
-    const std::string name = PathText(path);
     std::string problem = failure.description();
     if (problem.starts_with(name + ": ")) problem.erase(0, name.size() + 2);
     return Error(failure.number(), name + ": " + description + ". Read as a model: " + problem);
+}
+
+}  // namespace
+
+Error ExplainModelReadFailure(const std::filesystem::path& path, const Error& failure) {
+    if (IsAccessFailure(failure.number())) return failure;
+    return WithDescription(DescribeNotAModelFile(path), PathText(path), failure);
+}
+
+Error ExplainModelReadFailure(std::span<const uint8_t> bytes, const std::string& name,
+                              const Error& failure) {
+    if (IsAccessFailure(failure.number())) return failure;
+    return WithDescription(DescribeNotAModel(bytes.first(std::min(bytes.size(), kSignatureBytes))),
+                           name, failure);
 }
 
 }  // namespace plovant

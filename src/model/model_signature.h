@@ -38,4 +38,8 @@ std::string DescribeNotAModelFile(const std::filesystem::path& path);
 // nothing to say about come back unchanged. The error number is kept.
 Error ExplainModelReadFailure(const std::filesystem::path& path, const Error& failure);
 
+// The same for a model read from bytes in memory, `name` standing for the file.
+Error ExplainModelReadFailure(std::span<const uint8_t> bytes, const std::string& name,
+                              const Error& failure);
+
 }  // namespace plovant

@@ -20,6 +20,17 @@ OpenedModel ReadViewModel(const std::filesystem::path& path) {
     return opened;
 }
 
+OpenedModel ReadViewModel(std::span<const uint8_t> bytes, const std::string& name) {
+    OpenedModel opened;
+    try {
+        LoadRsmFromMemory(bytes, name, opened.model);
+    } catch (const Error& failure) {
+        throw ExplainModelReadFailure(bytes, name, failure);
+    }
+    opened.extent = CenterRootMesh(opened.model);
+    return opened;
+}
+
 std::string TexturePath(const std::string& data_path, const Text40& name) {
     return data_path + "\\texture\\" + std::string(TextOf(name));
 }

@@ -25,6 +25,9 @@ struct OpenedModel {
 // bytes say about it put first (ExplainModelReadFailure); nothing of the caller's changes.
 OpenedModel ReadViewModel(const std::filesystem::path& path);
 
+// The same for a file's bytes already in memory; `name` stands for the file.
+OpenedModel ReadViewModel(std::span<const uint8_t> bytes, const std::string& name);
+
 // The camera reset of an open, for a model whose first mesh has `model_extent`: the same
 // as ResetCamera (never fails).
 inline void ResetViewCamera(CameraState& camera, float model_extent) {

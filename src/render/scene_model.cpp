@@ -220,31 +220,53 @@ bool HasRsm2Ending(const std::string& name) {
     return ending == "rsm2";
 }
 
-OpenedModel ReadSceneViewModel(const std::filesystem::path& path) {
-    const scene::Scene scene = scene::LoadScene(path);
+namespace {
+
+OpenedModel SceneViewModel(const scene::Scene& scene) {
     OpenedModel opened;
     opened.model = SceneToModel(scene, 0.0);
     opened.extent = CenterWholeModel(opened.model);
     return opened;
 }
 
-OpenedModel ReadAnyViewModel(const std::filesystem::path& path) {
+// The rule of ReadAnyViewModel, for a file called `name` read by `first` (the first
+// reader) and `second` (the scene layer).
+template <typename First, typename Second>
+OpenedModel ReadEither(const std::string& name, First first, Second second) {
     // The first reader knows one layout of the ".rsm" files; what it made of a ".rsm2"
     // file the scene layer refuses (a 2.x file cut short, say) would be a wrong model.
-    if (HasRsm2Ending(PathText(path.filename()))) return ReadSceneViewModel(path);
+    if (HasRsm2Ending(name)) return second();
     try {
-        return ReadViewModel(path);
-    } catch (const Error& first) {
+        return first();
+    } catch (const Error& first_failure) {
         // A file that is not there is missing for both readers: said once, as always.
-        if (first.number() == kErrFileNotFound) throw;
+        if (first_failure.number() == kErrFileNotFound) throw;
         try {
-            return ReadSceneViewModel(path);
-        } catch (const Error& second) {
-            throw Error(first.number(), first.description() +
-                                            "\nRead as an RSM file of any version: " +
-                                            WithoutFileName(second.description(), PathText(path)));
+            return second();
+        } catch (const Error& second_failure) {
+            throw Error(first_failure.number(),
+                        first_failure.description() + "\nRead as an RSM file of any version: " +
+                            WithoutFileName(second_failure.description(), name));
         }
     }
+}
+
+}  // namespace
+
+OpenedModel ReadSceneViewModel(const std::filesystem::path& path) {
+    return SceneViewModel(scene::LoadScene(path));
+}
+
+OpenedModel ReadAnyViewModel(const std::filesystem::path& path) {
+    return ReadEither(
+        PathText(path), [&] { return ReadViewModel(path); },
+        [&] { return ReadSceneViewModel(path); });
+}
+
+OpenedModel ReadAnyViewModel(std::span<const uint8_t> bytes, const std::string& name) {
+    return ReadEither(
+        name, [&] { return ReadViewModel(bytes, name); },
+        [&] { return SceneViewModel(scene::ReadScene(bytes, name)); });
 }
 
 }  // namespace plovant

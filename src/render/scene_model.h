@@ -54,4 +54,8 @@ OpenedModel ReadSceneViewModel(const std::filesystem::path& path);
 // read by the scene layer alone, and its Error is the scene layer's.
 OpenedModel ReadAnyViewModel(const std::filesystem::path& path);
 
+// The same for a file's bytes already in memory (a model inside an archive); `name`
+// stands for the file, and its ending decides as the file name's does.
+OpenedModel ReadAnyViewModel(std::span<const uint8_t> bytes, const std::string& name);
+
 }  // namespace plovant

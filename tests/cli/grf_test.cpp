@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "archive/grf_builder.h"
 #include "cli/cli_runner.h"
+#include "support/rsm_scene_writer.h"
 
 namespace plovant {
 namespace {
@@ -221,6 +223,42 @@ TEST_F(GrfCli, InfoReadsAModelInsideTheArchive) {
     EXPECT_NE(none.err.find("missing.rsm"), std::string::npos);
     EXPECT_EQ(cli("info --grf ../m.grf 'data/model/notes.txt'").status, 1);
     EXPECT_EQ(cli("info --grf ../m.grf").status, 2);
+}
+
+// A model inside an archive is read by the same readers, in the same order, as the same
+// file outside it: a 1.6 file and a 2.3 ".rsm2" file, which only the scene layer reads.
+TEST_F(GrfCli, ModelsOfEveryVersionInsideTheArchiveReadAsTheirFiles) {
+    std::vector<GrfBuildEntry> entries;
+    for (const scene::Version version : {scene::Version{1, 6}, scene::Version{2, 3}}) {
+        scene::Scene s;
+        s.version = version;
+        s.fps = version.IsV2() ? std::optional<float>(30.0f) : std::nullopt;
+        s.textures = {"wall.bmp"};
+        s.root_nodes = {"base"};
+        scene::Node base = testing::RsmTriangleNode("base", "");
+        scene::Node arm = testing::RsmTriangleNode("arm", "base");
+        for (scene::Node* n : {&base, &arm}) {
+            n->texture_ids = {0};
+            n->textures = {"wall.bmp"};
+        }
+        arm.offset = {3, 0, 0};
+        s.nodes = {base, arm};
+        const std::string name = version.IsV2() ? "v23.rsm2" : "v16.rsm";
+        const std::vector<uint8_t> bytes = testing::WriteRsmScene(s);
+        WriteBytes(folder_ / "work" / name, bytes);
+        entries.push_back({.name = "data\\model\\" + name, .content = bytes});
+    }
+    WriteBytes(folder_ / "m.grf", BuildGrf(0x200, entries));
+
+    for (const char* name : {"v16.rsm", "v23.rsm2"}) {
+        SCOPED_TRACE(name);
+        const CliRun inside = cli(std::string("info --grf ../m.grf 'data/model/") + name + "'");
+        const CliRun outside = cli(std::string("info ") + name);
+        ASSERT_EQ(inside.status, 0) << inside.err;
+        ASSERT_EQ(outside.status, 0) << outside.err;
+        EXPECT_EQ(AfterPathLine(inside.out), AfterPathLine(outside.out));
+        EXPECT_NE(inside.out.find("arm"), std::string::npos) << inside.out;
+    }
 }
 
 TEST_F(GrfCli, ConvertWritesModelsInsideTheArchiveLikeTheirFiles) {
