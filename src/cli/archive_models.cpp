@@ -1,11 +1,6 @@
 #include "cli/archive_models.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <set>
 
 #include "archive/grf_names.h"
@@ -44,49 +39,6 @@ std::vector<ModelInput> ExpandArchiveModels(const std::shared_ptr<const GrfArchi
         }
     }
     return inputs;
-}
-
-ModelFile::ModelFile(const ModelInput& input) : shown_(input.name) {
-    if (!input.entry) {
-        path_ = std::filesystem::u8path(input.name);
-        return;
-    }
-    const std::vector<uint8_t> bytes = input.Read();
-    std::string reason;
-    const std::optional<std::filesystem::path> relative = ExtractionPath(input.entry_name, reason);
-    const std::string file_name = relative ? PathText(relative->filename()) : "model.rsm";
-    static std::atomic<unsigned> counter{0};
-    folder_ = std::filesystem::temp_directory_path() /
-              ("plovant-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::error_code error;
-    std::filesystem::create_directories(folder_, error);
-    path_ = folder_ / std::filesystem::u8path(file_name);
-    FilePtr file = error ? nullptr : OpenBinaryFile(path_, "wbx");
-    if (!file ||
-        (!bytes.empty() &&
-         std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) ||
-        std::fclose(file.release()) != 0) {
-        std::filesystem::remove_all(folder_, error);
-        throw Error(kErrPathFileAccess, input.name + ": cannot write a temporary copy in " +
-                                            PathText(std::filesystem::temp_directory_path()));
-    }
-}
-
-ModelFile::~ModelFile() {
-    if (folder_.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-}
-
-Error ModelFile::Explain(const Error& error) const {
-    if (folder_.empty()) return error;
-    std::string text = error.description();
-    const std::string temp = PathText(path_);
-    for (size_t at = text.find(temp); at != std::string::npos;
-         at = text.find(temp, at + shown_.size())) {
-        text.replace(at, temp.size(), shown_);
-    }
-    return Error(error.number(), text);
 }
 
 ModelInput FileModel(const std::string& path) { return ModelInput{path, {}, nullptr, nullptr}; }

@@ -34,29 +34,9 @@ std::vector<ModelInput> ExpandArchiveModels(const std::shared_ptr<const GrfArchi
 // `path` as a model input read from the file system.
 ModelInput FileModel(const std::string& path);
 
-// A model input as a file the readers that take a path can open: the file itself, or an
-// archive entry written to a private temporary folder under its own file name (removed
-// again with this object).
-class ModelFile {
-public:
-    explicit ModelFile(const ModelInput& input);
-    ~ModelFile();
-    ModelFile(const ModelFile&) = delete;
-    ModelFile& operator=(const ModelFile&) = delete;
-
-    const std::filesystem::path& Path() const { return path_; }
-
-    // `error` with the temporary file's path replaced by the input's name.
-    Error Explain(const Error& error) const;
-
-private:
-    std::string shown_;
-    std::filesystem::path folder_;  // empty for a file
-    std::filesystem::path path_;
-};
-
-// Reads and centres the model as OpenModel does, from `input`'s bytes: its name must end
-// in "rsm". Returns the extent of the first mesh. Throws Error naming the input.
+// Reads and centres the model as OpenModel does, from `input`'s bytes (the same readers,
+// in the same order): its name must end in "rsm" or "rsm2". Returns the extent of the first mesh.
+// Throws Error naming the input.
 float OpenModelInput(const ModelInput& input, RsmModel& model);
 
 }  // namespace plovant::cli

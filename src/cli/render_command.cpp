@@ -1,5 +1,8 @@
 // plovant-cli render FILE -o OUT.png: opens a model as the viewer does, runs the frame loop
 // for a number of frames in an off-screen window and writes the last frame as PNG.
+#include <QImage>
+#include <QImageWriter>
+#include <QString>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -7,10 +10,6 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
-
-#include <QImage>
-#include <QImageWriter>
-#include <QString>
 
 #include "app/settings.h"
 #include "archive/grf_archive.h"
@@ -119,10 +118,10 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 std::string PictureFormat(const std::string& output) {
     std::string ending = PathText(fs::u8path(output).extension());
     for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const std::string format = ending == ".png" ? "png"
-                               : ending == ".bmp" ? "bmp"
+    const std::string format = ending == ".png"                        ? "png"
+                               : ending == ".bmp"                      ? "bmp"
                                : ending == ".jpg" || ending == ".jpeg" ? "jpg"
-                                                                         : "";
+                                                                       : "";
     // JPEG needs Qt's image plug-in; where it is missing, the name is refused up front.
     if (format.empty() || !QImageWriter::supportedImageFormats().contains(format.c_str())) {
         return {};
@@ -161,8 +160,7 @@ int Parse(const std::vector<std::string>& args, Options& options) {
             continue;
         }
         const bool takes_value = a == "-o" || a == "--frames" || a == "--size" || a == "--data" ||
-                                 a == "--grf" ||
-                                 a == "--tilt" || a == "--yaw" || a == "--pitch" ||
+                                 a == "--grf" || a == "--tilt" || a == "--yaw" || a == "--pitch" ||
                                  a == "--distance" || a == "--time";
         if (!takes_value) return UsageError("render", "unknown option " + a);
         if (i + 1 == args.size()) return UsageError("render", a + " needs a value");
@@ -173,8 +171,9 @@ int Parse(const std::vector<std::string>& args, Options& options) {
         if (a == "-o") {
             if (v.empty()) return bad("needs a file name");
             if (PictureFormat(v).empty()) {
-                return bad("cannot write a picture of that kind: the name must end in .png, "
-                           ".bmp, .jpg or .jpeg");
+                return bad(
+                    "cannot write a picture of that kind: the name must end in .png, "
+                    ".bmp, .jpg or .jpeg");
             }
             options.output = v;
         } else if (a == "--frames") {
@@ -191,7 +190,8 @@ int Parse(const std::vector<std::string>& args, Options& options) {
             }
         } else if (a == "--data") {
             std::error_code error;
-            if (v.empty() || !fs::exists(fs::u8path(v), error)) return bad("no such folder or archive");
+            if (v.empty() || !fs::exists(fs::u8path(v), error))
+                return bad("no such folder or archive");
             options.data = v;
         } else if (a == "--grf") {
             if (v.empty()) return bad("needs an archive");
@@ -225,14 +225,14 @@ int Parse(const std::vector<std::string>& args, Options& options) {
 void WritePicture(const QImage& picture, const std::string& output) {
     const fs::path out = fs::u8path(output);
     const fs::path folder = out.has_parent_path() ? out.parent_path() : fs::path(".");
-    const fs::path temp =
-        folder / fs::u8path("." + PathText(out.filename()) + ".part");
+    const fs::path temp = folder / fs::u8path("." + PathText(out.filename()) + ".part");
     const QString temp_name = QString::fromStdString(PathText(temp));
     if (!picture.save(temp_name, PictureFormat(output).c_str())) {
         std::error_code ignored;
         fs::remove(temp, ignored);
-        throw Error(kErrPathFileAccess, output + ": cannot write the picture (the folder does "
-                                                 "not exist or is not writable)");
+        throw Error(kErrPathFileAccess, output +
+                                            ": cannot write the picture (the folder does "
+                                            "not exist or is not writable)");
     }
     std::error_code error;
     fs::rename(temp, out, error);
@@ -250,8 +250,9 @@ void WritePicture(const QImage& picture, const std::string& output) {
 // face by the ambient light alone, so both sides of any face look the same.
 // `shown` names the model in the warnings (a model out of an archive is read from a
 // temporary copy).
-OpenedModel ReadScene(const std::string& input, double time_ms, const std::string& shown) {
-    const scene::Scene scene = scene::LoadScene(fs::u8path(input));
+// The scene's nodes placed at `time_ms` as the model to draw; its read warnings go to
+// stderr under the name `shown`.
+OpenedModel PlacedScene(const scene::Scene& scene, double time_ms, const std::string& shown) {
     for (const std::string& warning : scene.warnings) PrintWarning(shown + ": " + warning);
     OpenedModel opened;
     opened.model = SceneToModel(scene, time_ms);
@@ -278,31 +279,32 @@ int RunRender(const std::vector<std::string>& args) {
     if (const int stop = Parse(args, options); stop >= 0) return stop;
 
     try {
-        // A model inside an archive is read from a temporary copy, under its own name.
-        std::unique_ptr<ModelFile> model_file;
-        std::string model_path = options.input;
+        // A model inside an archive is read from its bytes, under its entry's name.
+        std::optional<std::vector<uint8_t>> entry_bytes;
         if (options.archive) {
             const auto archive = std::make_shared<const GrfArchive>(*options.archive);
             const std::vector<ModelInput> found = ExpandArchiveModels(archive, {options.input});
             if (found.size() != 1) {
-                throw Error(kErrInvalidFormat, *options.archive + ": " + options.input + " matches " +
-                                                   std::to_string(found.size()) +
+                throw Error(kErrInvalidFormat, *options.archive + ": " + options.input +
+                                                   " matches " + std::to_string(found.size()) +
                                                    " entries; render draws one model");
             }
             options.input = found[0].name;
             RequireModelArgument(found[0].entry_name);
-            model_file = std::make_unique<ModelFile>(found[0]);
-            model_path = PathText(model_file->Path());
+            entry_bytes = found[0].Read();
         } else {
             RequireModelArgument(options.input);
         }
         // Read first: a bad model fails before any device work.
+        const fs::path path = fs::u8path(options.input);
         OpenedModel opened;
-        try {
-            opened = options.scene ? ReadScene(model_path, options.time_ms.value_or(0), options.input)
-                                   : ReadAnyViewModel(fs::u8path(model_path));
-        } catch (const Error& e) {
-            throw model_file ? model_file->Explain(e) : e;
+        if (options.scene) {
+            opened = PlacedScene(entry_bytes ? scene::ReadScene(*entry_bytes, options.input)
+                                             : scene::LoadScene(path),
+                                 options.time_ms.value_or(0), options.input);
+        } else {
+            opened = entry_bytes ? ReadAnyViewModel(*entry_bytes, options.input)
+                                 : ReadAnyViewModel(path);
         }
         Settings settings;
         settings.DataPath = options.data      ? *options.data
@@ -334,7 +336,7 @@ int RunRender(const std::vector<std::string>& args) {
 
         float spin = 0;
         DrawBuffers buffers;
-        const FrameHooks hooks{&window, {}, &buffers};
+        const FrameHooks hooks{&window, {}, &buffers, {}};
         try {
             for (long frame = 0; frame < options.frames; ++frame) {
                 RunFrameStep(spin, camera, device, opened.model, textures, settings, hooks);
